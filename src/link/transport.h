@@ -1,0 +1,55 @@
+// The serial transport: the host's two functions, one transmit and one
+// receive buffer, and the receive that gathers one reply frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "nerb_kq7lib.h"
+
+namespace kq7 {
+
+constexpr size_t kTxBufferSize = 1000;
+constexpr size_t kRxBufferSize = 10000;
+constexpr uint16_t kMaxRequestPayload = 993;  // kTxBufferSize - frame overhead
+constexpr uint16_t kMaxReplyPayload = 9993;   // kRxBufferSize - frame overhead
+
+// A receive starts by clearing this many bytes at the start of RxBuffer.
+constexpr size_t kRxClearedBytes = 200;
+// The hexadecimal dump of a received frame stops after this many bytes.
+constexpr int32_t kDumpedBytes = 50;
+// Size of the first read of a receive, and of each read of a frame's body.
+constexpr int32_t kFirstReadSize = 2;
+constexpr int32_t kBodyReadSize = 10;
+// An untimed query still gives up after this long without a complete reply.
+constexpr uint32_t kQueryReplyLimitMs = 5000;
+
+// Process-wide state, all zero when the library is loaded. One exchange at a
+// time uses it.
+extern uint8_t TxBuffer[kTxBufferSize];
+extern uint8_t RxBuffer[kRxBufferSize];
+extern int32_t RxCount;
+extern bool TransportReady;  // set by KQ7Set_Serial_FUN, never reset
+
+bool IsTransportReady();
+uint8_t* GetRxBuffer();
+
+// Hands `length` bytes to the host's write function, if one is registered.
+void SerialWrite(const uint8_t* data, int64_t length);
+
+// Asks the host's read function for at most `maxLength` bytes. Returns how
+// many it stored, clamped to 0..maxLength whatever the host returned; 0 when
+// no read function is registered.
+int64_t SerialRead(uint8_t* dest, int64_t maxLength);
+
+// Gathers one reply frame for `command` into RxBuffer and checks it. Returns
+// the payload length (the payload then starts at RxBuffer[0]), an ERR_ code,
+// or NO_REPLY when no complete frame came within kQueryReplyLimitMs. A busy
+// frame is read whole and rejected as another command.
+int64_t ReceiveReply(uint8_t command);
+
+// As ReceiveReply within `limitMs`, and a busy reply ends it with NO_REPLY
+// as soon as its header is in.
+int64_t ReceiveReplyTimed(uint8_t command, uint32_t limitMs);
+
+}  // namespace kq7

@@ -1,0 +1,59 @@
+#include <algorithm>
+#include <cstring>
+
+#include "link/exchanges.h"
+#include "link/frame_format.h"
+#include "sensor/byte_order.h"
+#include "sensor/sensor.h"
+
+namespace kq7 {
+
+namespace {
+
+constexpr int kShutterClosed = 0;
+constexpr int kShutterOpen = 1;
+// Both shutter commands carry this byte; the command code tells which.
+constexpr uint8_t kShutterPayload = 0x01;
+constexpr size_t kShutterValueSize = 4;
+
+}  // namespace
+
+bool Sensor::SetShutterState(int state) {
+    if (state != kShutterClosed && state != kShutterOpen) {
+        return false;
+    }
+    const uint8_t command = state == kShutterOpen ? CMD_SHUTTER_OPEN : CMD_SHUTTER_CLOSE;
+    return IsPayloadLength(SendCommand(command, &kShutterPayload, 1));
+}
+
+bool Sensor::Capture(int32_t shutter) {
+    // The sensor keeps its shutter value, so it is sent only when it changes,
+    // and taken as the sensor's only once acknowledged.
+    if (shutter != currentShutter) {
+        uint8_t shutterlitte[kShutterValueSize];
+        EncodeBigEndianInt32(shutter, shutterlitte);
+        if (!IsPayloadLength(SendCommand(CMD_SET_SHUTTER, shutterlitte, kShutterValueSize))) {
+            return false;
+        }
+        currentShutter = shutter;
+    }
+    const int64_t length = SendAcquire(currentShutter);
+    if (!IsPayloadLength(length)) {
+        return false;
+    }
+    // Samples pass through as the sensor sent them: 16 bits, low byte first.
+    const size_t copied = std::min(static_cast<size_t>(length), sizeof samples);
+    std::memcpy(samples, rxData, copied);
+    std::memset(reinterpret_cast<uint8_t*>(samples) + copied, 0, sizeof samples - copied);
+    return true;
+}
+
+int Sensor::PeakValue(const uint16_t* data, int count) {
+    int peak = -1;
+    for (int i = 0; i < count; ++i) {
+        peak = std::max<int>(peak, data[i]);
+    }
+    return peak;
+}
+
+}  // namespace kq7

@@ -1,0 +1,24 @@
+// A clock that only moves when told to: sleeping advances it by the slept
+// time, and the scripted host advances it while the line is silent.
+#pragma once
+
+#include <cstdint>
+
+namespace kq7::test {
+
+class FakeClock {
+public:
+    // Installs the fake clock at time `start`; the destructor restores the
+    // system clock.
+    explicit FakeClock(uint64_t start = 1000);
+    ~FakeClock();
+    FakeClock(const FakeClock&) = delete;
+    FakeClock& operator=(const FakeClock&) = delete;
+
+    static uint64_t Now();
+    static void Advance(uint64_t ms);
+    // How many 1 ms sleeps the library asked for.
+    static int Sleeps();
+};
+
+}  // namespace kq7::test

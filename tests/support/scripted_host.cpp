@@ -1,0 +1,124 @@
+#include "support/scripted_host.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/frame_codec.h"
+#include "nerb_kq7lib.h"
+#include "support/fake_clock.h"
+
+namespace kq7::test {
+
+namespace {
+
+struct Pending {
+    Bytes bytes;
+    uint64_t dueAt = 0;
+    size_t chunk = SIZE_MAX;
+};
+
+struct State {
+    std::deque<Reply> replies;
+    std::function<std::optional<Reply>(const Bytes&)> responder;
+    std::deque<Pending> line;
+    std::vector<Bytes> writes;
+    std::vector<int64_t> readRequests;
+    std::optional<int64_t> readResultOverride;
+};
+
+State* state = nullptr;
+
+void PutOnLine(const Reply& reply) {
+    if (!reply.bytes.empty()) {
+        state->line.push_back(Pending{reply.bytes, FakeClock::Now() + reply.delayMs, reply.chunk});
+    }
+}
+
+int64_t KQ7_CALL HostWrite(const uint8_t* data, int64_t length) {
+    Bytes request(data, data + length);
+    state->writes.push_back(request);
+    if (!state->replies.empty()) {
+        const Reply reply = state->replies.front();
+        state->replies.pop_front();
+        PutOnLine(reply);
+    } else if (state->responder) {
+        if (const std::optional<Reply> reply = state->responder(request)) {
+            PutOnLine(*reply);
+        }
+    }
+    return length;
+}
+
+int64_t KQ7_CALL HostRead(uint8_t* dest, int64_t maxLength) {
+    state->readRequests.push_back(maxLength);
+    int64_t delivered = 0;
+    if (!state->line.empty() && state->line.front().dueAt <= FakeClock::Now()) {
+        Pending& front = state->line.front();
+        const size_t n = std::min({front.bytes.size(), front.chunk, static_cast<size_t>(std::max<int64_t>(maxLength, 0))});
+        std::memcpy(dest, front.bytes.data(), n);
+        front.bytes.erase(front.bytes.begin(), front.bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        if (front.bytes.empty()) {
+            state->line.pop_front();
+        }
+        delivered = static_cast<int64_t>(n);
+    } else {
+        FakeClock::Advance(1);
+    }
+    return state->readResultOverride.value_or(delivered);
+}
+
+}  // namespace
+
+ScriptedHost::ScriptedHost() {
+    state = new State();
+    KQ7Set_Serial_FUN(HostWrite, HostRead);
+}
+
+ScriptedHost::~ScriptedHost() {
+    delete state;
+    state = nullptr;
+}
+
+void ScriptedHost::QueueReply(Reply reply) { state->replies.push_back(std::move(reply)); }
+
+void ScriptedHost::SetResponder(std::function<std::optional<Reply>(const Bytes&)> responder) {
+    state->responder = std::move(responder);
+}
+
+void ScriptedHost::Inject(const Bytes& bytes, size_t chunk) {
+    PutOnLine(Reply{bytes, 0, chunk});
+}
+
+void ScriptedHost::OverrideReadResult(std::optional<int64_t> result) { state->readResultOverride = result; }
+
+const std::vector<Bytes>& ScriptedHost::Writes() const { return state->writes; }
+
+const std::vector<int64_t>& ScriptedHost::ReadRequests() const { return state->readRequests; }
+
+size_t ScriptedHost::BytesPending() const {
+    size_t total = 0;
+    for (const Pending& p : state->line) {
+        total += p.bytes.size();
+    }
+    return total;
+}
+
+Bytes Frame(uint8_t command, const Bytes& payload) {
+    Bytes frame(payload.size() + 7);
+    PackFrame(command, static_cast<uint16_t>(payload.size()), payload.data(), frame.data());
+    return frame;
+}
+
+Bytes WithCrcBytes(Bytes frame, uint8_t high, uint8_t low) {
+    frame[frame.size() - 2] = high;
+    frame[frame.size() - 1] = low;
+    return frame;
+}
+
+Bytes Concat(const Bytes& a, const Bytes& b) {
+    Bytes joined = a;
+    joined.insert(joined.end(), b.begin(), b.end());
+    return joined;
+}
+
+}  // namespace kq7::test

@@ -1,0 +1,58 @@
+// The sensor side of the link, scripted by a test: it records every frame the
+// library writes and answers each write with the next queued reply (or asks a
+// responder), delivering the bytes in chosen chunk sizes after chosen delays
+// on the fake clock. While nothing is due on the line, every read advances
+// the fake clock by one millisecond, so that time limits are reached without
+// real waiting.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace kq7::test {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Reply {
+    Bytes bytes;               // empty: the sensor stays silent
+    uint64_t delayMs = 0;      // after the write, before the first byte is due
+    size_t chunk = SIZE_MAX;   // at most this many bytes per read
+};
+
+class ScriptedHost {
+public:
+    // Resets the script and registers the host's functions with the library.
+    ScriptedHost();
+    ~ScriptedHost();
+    ScriptedHost(const ScriptedHost&) = delete;
+    ScriptedHost& operator=(const ScriptedHost&) = delete;
+
+    // Replies are handed out one per write, in order. When none is queued the
+    // responder (if any) decides; without one the sensor stays silent.
+    void QueueReply(Reply reply);
+    void QueueReply(Bytes bytes) { QueueReply(Reply{std::move(bytes)}); }
+    void QueueSilence() { QueueReply(Reply{}); }
+    void SetResponder(std::function<std::optional<Reply>(const Bytes& request)> responder);
+
+    // Puts bytes on the line now, as if sent before the request.
+    void Inject(const Bytes& bytes, size_t chunk = SIZE_MAX);
+
+    // Every read returns this instead of the real count (a misbehaving host).
+    void OverrideReadResult(std::optional<int64_t> result);
+
+    const std::vector<Bytes>& Writes() const;
+    // The maxLength of every read call, in order.
+    const std::vector<int64_t>& ReadRequests() const;
+    size_t BytesPending() const;
+};
+
+// A well-formed frame (CRC computed) and corruption helpers.
+Bytes Frame(uint8_t command, const Bytes& payload);
+Bytes WithCrcBytes(Bytes frame, uint8_t high, uint8_t low);
+Bytes Concat(const Bytes& a, const Bytes& b);
+
+}  // namespace kq7::test
