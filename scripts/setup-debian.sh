@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever a fresh Debian 12 machine lacks to
-# build and test the project. Safe to run again: it installs only what is
+# build and check the project: every package named in
+# scripts/debian-packages/*.txt. Safe to run again: it installs only what is
 # missing.
 set -euo pipefail
+cd "$(dirname "$0")"
 
-packages=(
-  cmake make g++ pkg-config
-  libgtest-dev libgmock-dev
-)
+mapfile -t packages < <(cat debian-packages/*.txt | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything with warnings as errors and checks that the shared
+# library exports the seven KQ7 functions and nothing else.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=build/ci
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKQ7_WERROR=ON
+cmake --build "$build" -j"$(nproc)"
+
+exports=$(nm -D --defined-only "$build"/src/libnerb_kq7lib.so | awk '{print $3}' | sort)
+expected=$(printf '%s\n' KQ7GetData KQ7Get_SensorInfo KQ7OptSnenser KQ7SensorInit \
+  KQ7SetShutterOpen KQ7SetWeaveLenthCoeff KQ7Set_Serial_FUN | sort)
+if [ "$exports" != "$expected" ]; then
+  printf 'unexpected dynamic symbols:\n%s\n' "$exports"
+  exit 1
+fi
+echo "exports: $(echo "$exports" | tr '\n' ' ')"
