@@ -27,6 +27,9 @@ public:
     // measured, or null when it did not run or failed.
     const Measured* Find(const std::string& name) const;
 
+    // True when a benchmark reported an error.
+    bool AnyFailed() const { return failed_; }
+
 private:
     struct Sum {
         int runs = 0;
@@ -34,6 +37,7 @@ private:
     };
     std::map<std::string, Sum> sums_;
     std::map<std::string, Measured> means_;
+    bool failed_ = false;
 };
 
 }  // namespace kq7::bench

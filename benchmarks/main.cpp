@@ -104,5 +104,5 @@ int main(int argc, char** argv) {
     kq7::bench::PrintFigures(reporter, report);
     report.flush();
     benchmark::Shutdown();
-    return 0;
+    return reporter.AnyFailed() ? 1 : 0;
 }
