@@ -5,7 +5,8 @@
 #include <cstddef>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime (GCC ships no header declaring it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
 #else
 #include <malloc.h>
 #endif
