@@ -130,20 +130,18 @@ TEST_F(AcquisitionTest, CaptureHoldsOnlyWhatTheSensorSent) {
     EXPECT_EQ(buffer[511], 0);
 }
 
-TEST_F(AcquisitionTest, SensorWithMoreThan515BandsGetsAllOfThem) {
+TEST_F(AcquisitionTest, SensorWithMoreThan515BandsGetsAllOfThemAndNoMore) {
     ASSERT_EQ(Identify("ABC-123", 2048), 1);
     host.QueueReply(SpectrumReply(0, 2048));
     ASSERT_EQ(GetData(buffer.data(), 0), 2048);
     EXPECT_EQ(buffer[514], 515);
     EXPECT_EQ(buffer[515], 516);
     EXPECT_EQ(buffer[2047], 2048);
-}
 
-TEST_F(AcquisitionTest, PayloadBeyondTheSampleArrayIsCut) {
-    ASSERT_EQ(Identify("ABC-123", 2048), 1);
-    host.QueueReply(SpectrumReply(0, 2500));
+    // A payload longer than the sample array is cut at its end.
+    host.QueueReply(SpectrumReply(5, 2500));
     ASSERT_EQ(GetData(buffer.data(), 0), 2048);
-    EXPECT_EQ(buffer[2047], 2048);
+    EXPECT_EQ(buffer[2047], 2053);
 }
 
 TEST_F(AcquisitionTest, UnacknowledgedShutterValueFailsTheCaptureAndIsSentAgain) {
