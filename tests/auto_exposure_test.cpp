@@ -110,6 +110,8 @@ struct WindowEdgeCase {
     bool accepted;
 };
 
+void PrintTo(const WindowEdgeCase& c, std::ostream* os) { *os << "peak " << c.peak; }
+
 class WindowEdgeTest : public AutoExposureTest, public ::testing::WithParamInterface<WindowEdgeCase> {};
 
 // At 90 % the target is 58981 and the window 56032 to 58981.

@@ -25,6 +25,8 @@ struct Int32Case {
     int32_t value;
 };
 
+void PrintTo(const Int32Case& c, std::ostream* os) { *os << c.value << " from " << c.available << " bytes"; }
+
 class DecodeInt32Test : public ::testing::TestWithParam<Int32Case> {};
 
 TEST_P(DecodeInt32Test, MostSignificantByteFirstMissingBytesZero) {
@@ -60,6 +62,8 @@ struct DoubleCase {
     double value;
     Bytes bytes;
 };
+
+void PrintTo(const DoubleCase& c, std::ostream* os) { *os << c.value; }
 
 class DoubleTest : public ::testing::TestWithParam<DoubleCase> {};
 

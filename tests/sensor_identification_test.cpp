@@ -117,6 +117,8 @@ struct PolynomialCase {
     std::string text;
 };
 
+void PrintTo(const PolynomialCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.coeffs); }
+
 class PolynomialTest : public test::SensorBench, public ::testing::WithParamInterface<PolynomialCase> {};
 
 // a0 is the cubic term and a3 the constant, over band numbers from 1; the sum
@@ -166,6 +168,8 @@ struct SplitCase {
     std::string identField2;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.reply); }
+
 class IdentSplitTest : public test::SensorBench, public ::testing::WithParamInterface<SplitCase> {};
 
 TEST_P(IdentSplitTest, FieldsAreTheFirstTwoPiecesAndTheLineIsTheWholeText) {
@@ -206,6 +210,10 @@ struct BandCountCase {
     Bytes payload;
     int32_t bandnumber;
 };
+
+void PrintTo(const BandCountCase& c, std::ostream* os) {
+    *os << c.bandnumber << " from " << c.payload.size() << " bytes";
+}
 
 class BandCountTest : public test::SensorBench, public ::testing::WithParamInterface<BandCountCase> {};
 
@@ -289,6 +297,11 @@ struct FailingQueryCase {
     size_t failingQuery;  // 0 identification, 1 band count, 2 coefficients
     Failure failure;
 };
+
+void PrintTo(const FailingQueryCase& c, std::ostream* os) {
+    static const char* const kFailures[] = {"wrong CRC", "wrong command", "silence"};
+    *os << "query " << c.failingQuery << ", " << kFailures[static_cast<int>(c.failure)];
+}
 
 class FailingQueryTest : public test::SensorBench, public ::testing::WithParamInterface<FailingQueryCase> {};
 

@@ -13,6 +13,8 @@ struct SplitCase {
     std::vector<std::string> pieces;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
+
 class SplitStringTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitStringTest, SplitsOnEveryDelimiter) {
