@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ostream>
 
 #include "link/frame_format.h"
 #include "support/scripted_host.h"
@@ -23,6 +24,8 @@ struct PackCase {
     Bytes payload;
     Bytes frame;
 };
+
+void PrintTo(const PackCase& c, std::ostream* os) { *os << c.name; }
 
 class PackFrameKnownFrames : public ::testing::TestWithParam<PackCase> {};
 
@@ -78,6 +81,8 @@ struct FindCase {
     Bytes after;  // the whole buffer afterwards, also beyond the new count
 };
 
+void PrintTo(const FindCase& c, std::ostream* os) { *os << c.name; }
+
 class FindFrameStartCases : public ::testing::TestWithParam<FindCase> {};
 
 TEST_P(FindFrameStartCases, ResynchronisesOnHeader) {
@@ -126,6 +131,8 @@ struct UnpackCase {
     uint8_t expected;
     int32_t result;
 };
+
+void PrintTo(const UnpackCase& c, std::ostream* os) { *os << c.name; }
 
 class UnpackReplyCases : public ::testing::TestWithParam<UnpackCase> {};
 

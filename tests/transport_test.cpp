@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
@@ -19,19 +18,9 @@ namespace {
 
 using test::Bytes;
 using test::Concat;
+using test::DumpLine;
 using test::Frame;
 using Requests = std::vector<int64_t>;
-
-// The dump line a receive prints for the bytes it holds.
-std::string DumpLine(const Bytes& held) {
-    std::string line = "Data from sensor: ";
-    char hex[4];
-    for (uint8_t b : held) {
-        std::snprintf(hex, sizeof hex, "%02x ", b);
-        line += hex;
-    }
-    return line + "\n";
-}
 
 Bytes Prefix(const Bytes& bytes, size_t n) { return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)); }
 
