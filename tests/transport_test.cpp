@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <tuple>
 
@@ -169,6 +170,9 @@ TEST_F(ReceiveTest, ThreeStrayBytesDroppedInFirstHeaderRead) {
 enum class Kind { Timed, Untimed };
 enum class Phase { Header, Body };
 
+void PrintTo(Kind kind, std::ostream* os) { *os << (kind == Kind::Timed ? "timed" : "untimed"); }
+void PrintTo(Phase phase, std::ostream* os) { *os << (phase == Phase::Header ? "header" : "body"); }
+
 // The elapsed time ends a receive only when strictly greater than the limit:
 // 1000 ms for a timed receive here, 5000 ms for the untimed one.
 class TimeLimit : public ReceiveTest, public ::testing::WithParamInterface<std::tuple<Kind, Phase, uint64_t>> {
@@ -218,25 +222,30 @@ TEST_F(ReceiveTest, UntimedReceiveOverSilentLineGivesUpAfterFiveSeconds) {
 }
 
 // The time test follows every read, also the one that completes the header
-// or the frame: a clock that jumps by the whole limit between readings ends
-// the receive although the reply is complete.
-TEST_F(ReceiveTest, TimeTestedAfterReadCompletingHeader) {
+// or the frame: a clock that jumps between its readings ends the receive
+// although the reply is complete. With a 100 ms limit, a step of 101 ms is
+// past it at the first test (after the header), a step of 100 ms at the
+// second (after the read that completes the frame).
+struct ClockJump {
+    uint64_t tickStep;
+    Requests requests;
+};
+
+void PrintTo(const ClockJump& c, std::ostream* os) { *os << "step " << c.tickStep; }
+
+class TimeTestedAfterCompletingRead : public ReceiveTest, public ::testing::WithParamInterface<ClockJump> {};
+
+TEST_P(TimeTestedAfterCompletingRead, EndsWithNoReply) {
     host.Inject(Frame(CMD_GET_IDENT, kAbc));
-    test::FakeClock::SetTickStep(101);
+    test::FakeClock::SetTickStep(GetParam().tickStep);
     test::ConsoleCapture console;
     EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
     EXPECT_EQ(console.Take(), "");
-    EXPECT_EQ(ReadRequests(), (Requests{2, 3}));
+    EXPECT_EQ(ReadRequests(), GetParam().requests);
 }
 
-TEST_F(ReceiveTest, TimeTestedAfterReadCompletingFrame) {
-    host.Inject(Frame(CMD_GET_IDENT, kAbc));
-    test::FakeClock::SetTickStep(100);
-    test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
-    EXPECT_EQ(console.Take(), "");
-    EXPECT_EQ(ReadRequests(), (Requests{2, 3, 10}));
-}
+INSTANTIATE_TEST_SUITE_P(Steps, TimeTestedAfterCompletingRead,
+                         ::testing::Values(ClockJump{101, {2, 3}}, ClockJump{100, {2, 3, 10}}));
 
 // ------------------------------------------------- oversize declared lengths
 
