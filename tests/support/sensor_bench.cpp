@@ -1,6 +1,5 @@
 #include "support/sensor_bench.h"
 
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -44,16 +43,6 @@ Bytes SpectrumPayload(const std::vector<uint16_t>& samples) {
 }
 
 Bytes TextPayload(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-std::string DumpLine(const Bytes& frame) {
-    std::string line = "Data from sensor: ";
-    char hex[4];
-    for (size_t i = 0; i < frame.size() && i < 50; ++i) {
-        std::snprintf(hex, sizeof hex, "%02x ", frame[i]);
-        line += hex;
-    }
-    return line + "\n";
-}
 
 std::vector<std::string> LinesStartingWith(const std::string& console, const std::string& prefix) {
     std::vector<std::string> lines;

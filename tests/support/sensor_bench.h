@@ -29,9 +29,6 @@ Bytes CoefficientPayload(const Coefficients& a);
 Bytes SpectrumPayload(const std::vector<uint16_t>& samples);
 Bytes TextPayload(const std::string& text);
 
-// The link's console line for a received frame.
-std::string DumpLine(const Bytes& frame);
-
 // The lines of `console` that begin with `prefix`, each without its line end.
 std::vector<std::string> LinesStartingWith(const std::string& console, const std::string& prefix);
 
