@@ -5,7 +5,22 @@
 #include <cstdlib>
 #include <new>
 
-#if defined(__GLIBC__)
+// A sanitizer brings an allocator of its own: then only operator new is
+// counted, on top of that allocator.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define KQ7_SANITIZER_ALLOCATOR 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KQ7_SANITIZER_ALLOCATOR 1
+#endif
+
+#if defined(__GLIBC__) && !defined(KQ7_SANITIZER_ALLOCATOR)
+#define KQ7_COUNT_C_ALLOCATIONS 1
+#endif
+
+#if defined(KQ7_COUNT_C_ALLOCATIONS)
 // The C library's allocator under its internal names, so that a replaced
 // malloc can hand on to it. Interposing malloc this way is supported by the
 // GNU C library.
@@ -30,7 +45,7 @@ void NoteAllocation() {
     }
 }
 
-#if defined(__GLIBC__)
+#if defined(KQ7_COUNT_C_ALLOCATIONS)
 void* UncountedAllocate(size_t size) { return __libc_malloc(size); }
 void UncountedFree(void* block) { __libc_free(block); }
 #else
@@ -63,6 +78,12 @@ size_t StopCountingAllocations() {
     return allocations;
 }
 
+#if defined(KQ7_COUNT_C_ALLOCATIONS)
+bool CountsCAllocations() { return true; }
+#else
+bool CountsCAllocations() { return false; }
+#endif
+
 }  // namespace kq7::test
 
 using kq7::test::CountedAllocate;
@@ -82,7 +103,7 @@ void operator delete[](void* block, size_t) noexcept { UncountedFree(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { UncountedFree(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { UncountedFree(block); }
 
-#if defined(__GLIBC__)
+#if defined(KQ7_COUNT_C_ALLOCATIONS)
 extern "C" {
 void* malloc(size_t size) noexcept {
     kq7::test::NoteAllocation();

@@ -1,7 +1,7 @@
 // Counts the heap allocations the process makes while counting is on: every
-// operator new of the program and, with the GNU C library, malloc, calloc and
-// realloc, so that allocations inside the C library (formatted printing, for
-// one) count as well.
+// operator new of the program and, with the GNU C library (and no sanitizer's
+// allocator), malloc, calloc and realloc, so that allocations inside the C
+// library (formatted printing, for one) count as well.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,9 @@ namespace kq7::test {
 void StartCountingAllocations();
 // Stops counting and returns the allocations made since the start.
 size_t StopCountingAllocations();
+
+// Whether malloc, calloc and realloc are counted in this build.
+bool CountsCAllocations();
 
 template <typename Work>
 size_t AllocationsDuring(Work&& work) {
