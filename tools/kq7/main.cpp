@@ -1,11 +1,11 @@
 // kq7: a command-line host for KQ7 spectral sensors. Without --port it talks
 // to the built-in virtual sensor.
 #include <CLI/CLI.hpp>
-#include <array>
 #include <cstdio>
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "kq7/commands.h"
 #include "kq7/console.h"
@@ -61,10 +61,12 @@ int main(int argc, char** argv) {
     shutter->add_option("state", state, "open or close")->required()->check(CLI::IsMember({"open", "close"}));
     shutter->callback([&] { run = [&] { kq7tool::RunShutter(state == "open"); }; });
 
-    std::array<double, 4> coefficients{};
+    std::vector<double> coefficients;
     CLI::App* coeff = app.add_subcommand("coeff", "Write the wavelength coefficients a0 (cubic) to a3 (constant)");
     coeff->add_option("coefficients", coefficients, "A0 A1 A2 A3")->required()->expected(4);
-    coeff->callback([&] { run = [&] { kq7tool::RunCoeff(coefficients); }; });
+    coeff->callback([&] {
+        run = [&] { kq7tool::RunCoeff({coefficients[0], coefficients[1], coefficients[2], coefficients[3]}); };
+    });
 
     CLI11_PARSE(app, argc, argv);
 
