@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "harness.h"
+#include "fuzz_require.h"
 #include "link/crc16.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
@@ -123,11 +123,6 @@ void CheckRoundTrip(uint8_t command, const Bytes& payload) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    kq7::fuzz::SilenceConsole();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > UINT16_MAX) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fuzz_clock.h"
-#include "harness.h"
+#include "fuzz_require.h"
 #include "link/crc16.h"
 #include "link/exchanges.h"
 #include "link/frame_codec.h"
@@ -69,6 +69,14 @@ int64_t KQ7_CALL LineRead(uint8_t* dest, int64_t maxLength) {
     return static_cast<int64_t>(chunk.size());
 }
 
+// A payload length that fits RxBuffer, or one of the codes a receive or
+// exchange may return (ERR_NULL_ARGUMENT cannot reach it).
+bool IsExchangeResult(int64_t result) {
+    return (result >= 0 && result <= kq7::kMaxReplyPayload) || result == kq7::ERR_FRAME_LENGTH ||
+           result == kq7::ERR_FRAME_HEADER || result == kq7::ERR_FRAME_COMMAND || result == kq7::ERR_FRAME_CRC ||
+           result == kq7::NO_REPLY;
+}
+
 // A successful receive has read a frame for `command` whose payload now
 // starts RxBuffer: somewhere among the bytes read by the last receive lie the
 // header, the command, the big-endian length, that payload and a valid CRC.
@@ -102,11 +110,6 @@ void RequireWrites(uint8_t command, const Bytes& payload, size_t mostWrites) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    kq7::fuzz::SilenceConsole();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
@@ -149,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             KQ7_FUZZ_REQUIRE(kq7::IsPayloadLength(result) || result == kq7::NO_REPLY);
             break;
     }
-    KQ7_FUZZ_REQUIRE(kq7::fuzz::IsExchangeResult(result));
+    KQ7_FUZZ_REQUIRE(IsExchangeResult(result));
     if (kq7::IsPayloadLength(result)) {
         const uint8_t replyCommand = call == Call::kAcquire ? kq7::CMD_GET_DATA : command;
         KQ7_FUZZ_REQUIRE(ReadFrameWithPayload(replyCommand, result));

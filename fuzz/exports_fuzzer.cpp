@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "fuzz_clock.h"
-#include "harness.h"
+#include "fuzz_require.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
 #include "nerb_kq7lib.h"
@@ -236,11 +236,6 @@ void CallCoefficients(FuzzedDataProvider& input) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    kq7::fuzz::SilenceConsole();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
