@@ -22,11 +22,11 @@ class FigurePrinter {
 public:
     FigurePrinter(const FiguresReporter& reporter, std::ostream& out) : reporter_(reporter), out_(out) {}
 
-    const Measured* Find(const char* name) const { return reporter_.Find(name); }
+    const Measured* Find(const std::string& name) const { return reporter_.Find(name); }
 
-    void Line(const char* what, const std::string& value) {
+    void Line(const std::string& what, const std::string& value) {
         char line[160];
-        std::snprintf(line, sizeof line, "%-44s %s\n", what, value.c_str());
+        std::snprintf(line, sizeof line, "%-44s %s\n", what.c_str(), value.c_str());
         out_ << line;
     }
 
@@ -66,16 +66,21 @@ void PrintFigures(const FiguresReporter& reporter, std::ostream& out) {
                FigurePrinter::Format("%.1f us (target < %.0f us: ", us, kSpectrumReceiveCpuTargetUs) +
                    FigurePrinter::Verdict(us < kSpectrumReceiveCpuTargetUs) + ")");
     }
-    const Measured* sleep = p.Find("BareSleep");
-    const Measured* capture = p.Find("KQ7GetData");
-    if (sleep != nullptr && capture != nullptr) {
-        const double ratio = capture->realSeconds / sleep->realSeconds;
-        p.Line("Bare 1 ms sleep of the system clock", FigurePrinter::Format("%.3f ms", sleep->realSeconds * 1e3));
-        p.Line("KQ7GetData, virtual sensor, same shutter",
-               FigurePrinter::Format("%.3f ms", capture->realSeconds * 1e3));
-        p.Line("KQ7GetData / bare sleep",
+    for (const char* sensor : {"virtual_sensor", "instant_sensor"}) {
+        const Measured* pair = p.Find(std::string("KQ7GetData+sleep/") + sensor);
+        if (pair == nullptr) {
+            continue;
+        }
+        const double ratio = pair->counters.at("ratio");
+        p.Line(std::string("KQ7GetData, ") + sensor + ", per capture",
+               FigurePrinter::Format("%.3f ms, bare 1 ms sleep %.3f ms", pair->counters.at("capture_ms"),
+                                     pair->counters.at("sleep_ms")));
+        p.Line(std::string("KQ7GetData, ") + sensor + " / bare sleep",
                FigurePrinter::Format("%.3f (target <= %.2f: ", ratio, kCaptureOverSleepTarget) +
                    FigurePrinter::Verdict(ratio <= kCaptureOverSleepTarget) + ")");
+    }
+    if (const Measured* sim = p.Find("VirtualSensorSpectrum")) {
+        p.Line("Virtual sensor's own work per spectrum", FigurePrinter::Format("%.1f us", sim->cpuSeconds * 1e6));
     }
     if (const Measured* search = p.Find("KQ7OptSnenser/90")) {
         p.Line("KQ7OptSnenser(90), virtual sensor",
