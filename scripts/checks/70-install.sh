@@ -104,12 +104,21 @@ for name in "${!listing[@]}"; do
   fi
 done
 
-# Dependencies: system libraries found by dpkg-shlibdeps, the others on the
-# runtime package.
+# Dependencies: system libraries found by dpkg-shlibdeps; the development
+# package on the runtime of its exact version; any program or library that
+# loads libnerb_kq7lib on the runtime package.
 grep -q 'libc6' <<<"${depends[$runtime]}" || fail "$runtime does not depend on libc6"
+grep -q "$runtime (= $version-" <<<"${depends[libnerb-kq7lib-dev]}" ||
+  fail "libnerb-kq7lib-dev does not depend on $runtime of its own version"
 for name in "${!listing[@]}"; do
   [ "$name" = "$runtime" ] && continue
-  grep -q "$runtime (" <<<"${depends[$name]}" || fail "$name does not depend on $runtime"
+  while read -r file; do
+    [ -f "$debroot/$file" ] && [ ! -L "$debroot/$file" ] || continue
+    if readelf -d "$debroot/$file" 2>/dev/null | grep -q "NEEDED.*\[$soname\]" &&
+      ! grep -q "$runtime (" <<<"${depends[$name]}"; then
+      fail "$file in $name needs $soname, but $name does not depend on $runtime"
+    fi
+  done <<<"${listing[$name]}"
 done
 
 # No path of this machine's source or build tree in any installed text file.
