@@ -12,7 +12,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL Runtime Development)
-if(TARGET kq7)
+if(KQ7_BUILD_TOOLS)
   list(APPEND CPACK_COMPONENTS_ALL Tools)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 
 # Dependencies on system libraries come from dpkg-shlibdeps; those between
 # the packages from the component dependencies, at the exact same version.
+# The tools carry the driver's code themselves (they link it statically, with
+# the virtual sensor) and so need no library package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
@@ -40,6 +42,5 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME nerb-kq7lib-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
   "${PROJECT_DESCRIPTION}: command-line tool kq7 and virtual sensor kq7sim")
-set(CPACK_COMPONENT_TOOLS_DEPENDS Runtime)
 
 include(CPack)

@@ -78,9 +78,7 @@ for deb in "$debs"/*.deb; do
 done
 
 runtime=libnerb-kq7lib$major
-expected_packages="$runtime libnerb-kq7lib-dev"
-[ -d tools ] && expected_packages+=" nerb-kq7lib-tools"
-for name in $expected_packages; do
+for name in "$runtime" libnerb-kq7lib-dev nerb-kq7lib-tools; do
   [ -n "${listing[$name]+set}" ] || fail "package $name was not built"
 done
 
@@ -131,4 +129,7 @@ done
 # The unpacked packages alone (runtime + development) serve a consumer.
 cmake_consumer "$debroot/usr" "$build_dir/consumer-deb"
 run_consumer "$build_dir/consumer-deb/kq7_consumer" "$debroot/usr/$libdir"
-echo "Debian packages: contents checked, consumer built against them ran"
+# The packaged tools run on their own: kq7 against its built-in virtual sensor.
+timeout 30 "$debroot/usr/bin/kq7" -q info | grep -q '^bands: ' || fail "packaged kq7 info failed"
+timeout 30 "$debroot/usr/bin/kq7sim" --help >/dev/null || fail "packaged kq7sim does not start"
+echo "Debian packages: contents checked, consumer built against them ran, tools ran"
