@@ -74,7 +74,7 @@ for deb in "$debs"/*.deb; do
   listing[$name]=$(dpkg-deb -c "$deb" | awk '{print $6 ($7 == "->" ? " -> " $8 : "")}' | grep -v '/$' | sort)
   depends[$name]=$(dpkg-deb -f "$deb" Depends)
   dpkg-deb -x "$deb" "$debroot"
-  printf '== %s (Depends: %s)\n%s\n' "$name" "${depends[$name]}" "${listing[$name]}"
+  printf 'package %s (Depends: %s)\n%s\n' "$name" "${depends[$name]}" "${listing[$name]}"
 done
 
 runtime=libnerb-kq7lib$major
