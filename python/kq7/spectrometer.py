@@ -18,9 +18,11 @@ from .simulator import Simulator
 _READ_TIMEOUT_S = 0.02
 _INT32_MAX = 2**31 - 1
 
-# The library keeps one process-wide sensor: one Spectrometer at a time.
+# The library keeps one process-wide sensor: one Spectrometer at a time, and
+# one call at a time even when several threads use it.
 _active_lock = threading.Lock()
 _active: Optional["Spectrometer"] = None
+_call_lock = threading.Lock()
 
 
 @dataclass(frozen=True)
@@ -92,12 +94,13 @@ class Spectrometer:
         return self._host is None
 
     def _call(self, export, *arguments):
-        if self.closed:
-            raise SensorError("the spectrometer is closed")
-        with self._console.around_call():
-            result = export(*arguments)
-        self._host.raise_pending()
-        return result
+        with _call_lock:
+            if self.closed:
+                raise SensorError("the spectrometer is closed")
+            with self._console.around_call():
+                result = export(*arguments)
+            self._host.raise_pending()
+            return result
 
     def _identify(self) -> None:
         if self._call(self._lib.KQ7SensorInit) != 1:
@@ -160,10 +163,11 @@ class Spectrometer:
     def close(self) -> None:
         """Unregisters the host functions, closes the port, stops a simulator."""
         try:
-            if self._host is not None:
-                # Null function pointers: the library never calls freed callbacks.
-                self._lib.KQ7Set_Serial_FUN(_library.SerialWriteFn(), _library.SerialReadFn())
-                self._host = None
+            with _call_lock:
+                if self._host is not None:
+                    # Null function pointers: the library never calls freed callbacks.
+                    self._lib.KQ7Set_Serial_FUN(_library.SerialWriteFn(), _library.SerialReadFn())
+                    self._host = None
             if self._serial is not None:
                 self._serial.close()
                 self._serial = None
