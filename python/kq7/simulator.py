@@ -35,10 +35,12 @@ class Simulator:
     """Runs `kq7sim --pty` with the given options until stopped.
 
     Options become command-line flags: Simulator(fault="silent", delay_ms=50)
-    runs `kq7sim --pty --fault silent --delay-ms 50`.
+    runs `kq7sim --pty --fault silent --delay-ms 50`. quiet drops the
+    simulator's own messages on standard error.
     """
 
-    def __init__(self, **options):
+    def __init__(self, *, quiet: bool = False, **options):
+        self._quiet = quiet
         self._arguments = [simulator_path(), "--pty"]
         for name, value in options.items():
             self._arguments += ["--" + name.replace("_", "-"), str(value)]
@@ -47,7 +49,12 @@ class Simulator:
 
     def start(self) -> str:
         """Starts the process and returns the path of its pseudo-terminal."""
-        self._process = subprocess.Popen(self._arguments, stdout=subprocess.PIPE, bufsize=0)
+        self._process = subprocess.Popen(
+            self._arguments,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL if self._quiet else None,
+            bufsize=0,
+        )
         try:
             self.port = self._first_line()
         except BaseException:

@@ -51,7 +51,8 @@ class Spectrometer:
 
     port: serial device path; None starts the virtual sensor `kq7sim --pty`
     and stops it on close. quiet: hide the library's console output (hex
-    dumps of every frame); False lets it through to standard output.
+    dumps of every frame) and the simulator's messages; False lets them
+    through to standard output and standard error.
 
     Only one Spectrometer may be open in a process. Calls block until the
     sensor has answered or the library's time limits have passed.
@@ -64,7 +65,7 @@ class Spectrometer:
         self._host: Optional[SerialHost] = None
         try:
             if port is None:
-                self._simulator = Simulator()
+                self._simulator = Simulator(quiet=quiet)
                 port = self._simulator.start()
             self._serial = serial.Serial(port, baudrate=baud, timeout=_READ_TIMEOUT_S)
             self._lib = _library.load()
