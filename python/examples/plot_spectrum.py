@@ -31,7 +31,7 @@ def main() -> None:
 
     figure, axes = plt.subplots(figsize=(8, 4.5))
     axes.plot(wavelengths, counts, linewidth=1)
-    axes.set_xlabel("wavelength")
+    axes.set_xlabel("wavelength (nm)")
     axes.set_ylabel("counts")
     axes.set_ylim(0, info.full_scale)
     axes.set_title(f"{info.model} {info.serial}, shutter {shutter}")
