@@ -10,9 +10,9 @@ import argparse
 import matplotlib
 
 matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402  (after the backend is chosen)
+import matplotlib.pyplot as plt  # after the backend is chosen
 
-import kq7  # noqa: E402
+import kq7
 
 
 def main() -> None:
