@@ -57,7 +57,7 @@ typedef int64_t(KQ7_CALL *SerialReadFn)(uint8_t *dest, int64_t maxLength);
 typedef struct SensorInfoC {
     char identField1[100]; /* model: the identification text up to its first '-' */
     int32_t maxValue;      /* full scale of a sample: 65535 */
-    int32_t bandnumber;    /* number of bands (samples per spectrum) */
+    int32_t bandnumber;    /* number of bands: samples in a spectrum */
     char identField2[100]; /* serial: the text between the first and second '-' */
     float coeff[4];        /* wavelength polynomial, a0 (cubic) to a3 (constant) */
     uint8_t flag;

@@ -5,14 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/frame_format.h"
 #include "nerb_kq7lib.h"
 
 namespace kq7 {
 
 constexpr size_t kTxBufferSize = 1000;
 constexpr size_t kRxBufferSize = 10000;
-constexpr uint16_t kMaxRequestPayload = 993;  // kTxBufferSize - frame overhead
-constexpr uint16_t kMaxReplyPayload = 9993;   // kRxBufferSize - frame overhead
+// The longest payloads whose frames fit the buffers: 993 out, 9993 in.
+constexpr uint16_t kMaxRequestPayload = kTxBufferSize - kFrameOverhead;
+constexpr uint16_t kMaxReplyPayload = kRxBufferSize - kFrameOverhead;
 
 // A receive starts by clearing this many bytes at the start of RxBuffer.
 constexpr size_t kRxClearedBytes = 200;

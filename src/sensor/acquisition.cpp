@@ -18,12 +18,12 @@ constexpr size_t kShutterValueSize = 4;
 
 }  // namespace
 
-bool Sensor::SetShutterState(int state) {
+void Sensor::SetShutterState(int state) {
     if (state != kShutterClosed && state != kShutterOpen) {
-        return false;
+        return;
     }
     const uint8_t command = state == kShutterOpen ? CMD_SHUTTER_OPEN : CMD_SHUTTER_CLOSE;
-    return IsPayloadLength(SendCommand(command, &kShutterPayload, 1));
+    SendCommand(command, &kShutterPayload, 1);
 }
 
 bool Sensor::Capture(int32_t shutter) {
@@ -49,9 +49,11 @@ bool Sensor::Capture(int32_t shutter) {
 }
 
 int Sensor::PeakValue(const uint16_t* data, int count) {
+    // The samples hold the sensor's bytes unchanged: low byte first.
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data);
     int peak = -1;
     for (int i = 0; i < count; ++i) {
-        peak = std::max<int>(peak, data[i]);
+        peak = std::max<int>(peak, DecodeLittleEndianUint16(bytes + 2 * i));
     }
     return peak;
 }

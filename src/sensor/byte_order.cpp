@@ -34,6 +34,10 @@ void EncodeBigEndianInt32(int32_t value, uint8_t* out) {
     out[3] = static_cast<uint8_t>(bits);
 }
 
+uint16_t DecodeLittleEndianUint16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
 double DecodeBigEndianDouble(const uint8_t* p) {
     uint8_t bytes[kDoubleSize];
     std::memcpy(bytes, p, kDoubleSize);

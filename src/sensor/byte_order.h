@@ -19,6 +19,9 @@ int32_t DecodeBigEndianInt32(const uint8_t* p, size_t available);
 
 void EncodeBigEndianInt32(int32_t value, uint8_t* out);
 
+// A spectrum sample: two bytes, low byte first.
+uint16_t DecodeLittleEndianUint16(const uint8_t* p);
+
 // IEEE-754 doubles as the sensor sends them: eight bytes, most significant first.
 double DecodeBigEndianDouble(const uint8_t* p);
 void EncodeBigEndianDouble(double value, uint8_t* out);

@@ -29,15 +29,16 @@ public:
     // first that fails. Returns true when all three succeeded.
     bool ReadInfo(SensorInfo& setem);
 
-    // 0 closes the shutter, 1 opens it, other values send nothing. Returns
-    // true when the sensor acknowledged.
-    bool SetShutterState(int state);
+    // 0 closes the shutter, 1 opens it, other values send nothing. The
+    // library keeps no record of the shutter state.
+    void SetShutterState(int state);
 
     // Sets the shutter value if it changed and captures one spectrum into
     // `samples`. On failure `samples` is unchanged.
     bool Capture(int32_t shutter);
 
-    // The largest of the first `count` samples, or -1 for none.
+    // The largest of the first `count` samples, or -1 for none. `count` must
+    // not exceed the samples at `data`.
     static int PeakValue(const uint16_t* data, int count);
 
     // Searches the shutter value at which the peak lies just below `percent`

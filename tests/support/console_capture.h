@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kq7::test {
 
@@ -28,5 +31,17 @@ public:
 private:
     bool capturing_ = true;
 };
+
+// The line a receive prints for the bytes it holds: "Data from sensor: ",
+// "%02x " per byte, "\n".
+inline std::string DumpLine(const std::vector<uint8_t>& held) {
+    std::string line = "Data from sensor: ";
+    char hex[4];
+    for (uint8_t b : held) {
+        std::snprintf(hex, sizeof hex, "%02x ", b);
+        line += hex;
+    }
+    return line + "\n";
+}
 
 }  // namespace kq7::test

@@ -8,13 +8,18 @@ namespace {
 
 uint64_t now = 0;
 int sleeps = 0;
+uint64_t tickStep = 0;
 
 void FakeSleep() {
     ++sleeps;
     ++now;
 }
 
-uint64_t FakeTick() { return now; }
+uint64_t FakeTick() {
+    const uint64_t reading = now;
+    now += tickStep;
+    return reading;
+}
 
 const Clock kFakeClock{FakeSleep, FakeTick};
 
@@ -23,6 +28,7 @@ const Clock kFakeClock{FakeSleep, FakeTick};
 FakeClock::FakeClock(uint64_t start) {
     now = start;
     sleeps = 0;
+    tickStep = 0;
     InstallClock(&kFakeClock);
 }
 
@@ -31,6 +37,8 @@ FakeClock::~FakeClock() { InstallClock(nullptr); }
 uint64_t FakeClock::Now() { return now; }
 
 void FakeClock::Advance(uint64_t ms) { now += ms; }
+
+void FakeClock::SetTickStep(uint64_t ms) { tickStep = ms; }
 
 int FakeClock::Sleeps() { return sleeps; }
 

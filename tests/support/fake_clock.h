@@ -17,6 +17,10 @@ public:
 
     static uint64_t Now();
     static void Advance(uint64_t ms);
+    // From now on every reading of the tick advances the clock by `ms`
+    // afterwards (0, the default, turns this off). Lets a receive reach its
+    // time limit when no host read function is there to move the clock.
+    static void SetTickStep(uint64_t ms);
     // How many 1 ms sleeps the library asked for.
     static int Sleeps();
 };

@@ -85,8 +85,8 @@ void ScriptedHost::SetResponder(std::function<std::optional<Reply>(const Bytes&)
     state->responder = std::move(responder);
 }
 
-void ScriptedHost::Inject(const Bytes& bytes, size_t chunk) {
-    PutOnLine(Reply{bytes, 0, chunk});
+void ScriptedHost::Inject(const Bytes& bytes, size_t chunk, uint64_t delayMs) {
+    PutOnLine(Reply{bytes, delayMs, chunk});
 }
 
 void ScriptedHost::OverrideReadResult(std::optional<int64_t> result) { state->readResultOverride = result; }

@@ -38,8 +38,9 @@ public:
     void QueueSilence() { QueueReply(Reply{}); }
     void SetResponder(std::function<std::optional<Reply>(const Bytes& request)> responder);
 
-    // Puts bytes on the line now, as if sent before the request.
-    void Inject(const Bytes& bytes, size_t chunk = SIZE_MAX);
+    // Puts bytes on the line now, as if sent before the request; they are due
+    // `delayMs` from now.
+    void Inject(const Bytes& bytes, size_t chunk = SIZE_MAX, uint64_t delayMs = 0);
 
     // Every read returns this instead of the real count (a misbehaving host).
     void OverrideReadResult(std::optional<int64_t> result);

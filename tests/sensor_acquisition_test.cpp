@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "link/frame_format.h"
+#include "nerb_kq7lib.h"
+#include "sensor/sensor.h"
+#include "support/console_capture.h"
+#include "support/sensor_bench.h"
+
+namespace kq7 {
+namespace {
+
+using test::Bytes;
+using test::Frame;
+
+const Bytes kAcquireRequest{0x55, 0xAA, 0x61, 0x00, 0x01, 0x00, 0x00, 0x00};
+const Bytes kSetShutter1000{0x55, 0xAA, 0x51, 0x00, 0x04, 0x00, 0x00, 0x03, 0xE8, 0x41, 0x2E};
+const Bytes kShutterAck = Frame(CMD_SET_SHUTTER, {});
+
+constexpr uint16_t kSentinel = 0xBEEF;
+
+// The usual spectrum reply: 515 samples, sample i = i + 1 + offset.
+Bytes SpectrumReply(uint16_t offset = 0, size_t count = 515) {
+    std::vector<uint16_t> samples(count);
+    for (size_t i = 0; i < count; ++i) {
+        samples[i] = static_cast<uint16_t>(i + 1 + offset);
+    }
+    return Frame(CMD_GET_DATA, test::SpectrumPayload(samples));
+}
+
+Bytes SampleBytes(const uint16_t* samples, size_t count) {
+    const uint8_t* first = reinterpret_cast<const uint8_t*>(samples);
+    return Bytes(first, first + count * sizeof(uint16_t));
+}
+
+class AcquisitionTest : public test::SensorBench {
+protected:
+    void SetUp() override { ASSERT_EQ(Identify("ABC-123", 512), 1); }
+
+    // Runs KQ7GetData with its console lines discarded.
+    int GetData(uint16_t* buffer, int shutter) {
+        test::ConsoleCapture console;
+        return KQ7GetData(buffer, shutter);
+    }
+
+    void SetShutterOpen(int state) {
+        test::ConsoleCapture console;
+        KQ7SetShutterOpen(state);
+    }
+
+    std::vector<uint16_t> buffer = std::vector<uint16_t>(2048, kSentinel);
+};
+
+TEST_F(AcquisitionTest, ShutterCommandsCarryOneByte01) {
+    const size_t before = host.Writes().size();
+    host.QueueReply(Frame(CMD_SHUTTER_CLOSE, {}));
+    host.QueueReply(Frame(CMD_SHUTTER_OPEN, {}));
+    SetShutterOpen(0);
+    SetShutterOpen(1);
+    EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{{0x55, 0xAA, 0x55, 0x00, 0x01, 0x01, 0x11, 0x89},
+                                                       {0x55, 0xAA, 0x56, 0x00, 0x01, 0x01, 0x11, 0x89}}));
+}
+
+TEST_F(AcquisitionTest, OtherShutterStatesSendNothing) {
+    const size_t before = host.Writes().size();
+    SetShutterOpen(2);
+    SetShutterOpen(-1);
+    EXPECT_TRUE(WritesSince(before).empty());
+}
+
+TEST_F(AcquisitionTest, UnansweredShutterCommandIsResentAsTheLinkDoes) {
+    const size_t before = host.Writes().size();
+    SetShutterOpen(1);
+    const Bytes open{0x55, 0xAA, 0x56, 0x00, 0x01, 0x01, 0x11, 0x89};
+    EXPECT_EQ(WritesSince(before), std::vector<Bytes>(6, open));
+}
+
+TEST_F(AcquisitionTest, CaptureAtShutter0RightAfterInitSendsOnlyTheAcquisition) {
+    const size_t before = host.Writes().size();
+    host.QueueReply(SpectrumReply());
+    EXPECT_EQ(GetData(buffer.data(), 0), 512);
+    EXPECT_EQ(WritesSince(before), std::vector<Bytes>{kAcquireRequest});
+}
+
+TEST_F(AcquisitionTest, ShutterValueIsSentOnlyWhenItChanges) {
+    const size_t before = host.Writes().size();
+    host.QueueReply(kShutterAck);
+    host.QueueReply(SpectrumReply());
+    host.QueueReply(SpectrumReply());
+    EXPECT_EQ(GetData(buffer.data(), 1000), 512);
+    EXPECT_EQ(GetData(buffer.data(), 1000), 512);
+    EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kSetShutter1000, kAcquireRequest, kAcquireRequest}));
+    EXPECT_EQ(g_sensor->currentShutter, 1000);
+}
+
+TEST_F(AcquisitionTest, NegativeShutterGoesOutAsTwosComplement) {
+    const size_t before = host.Writes().size();
+    host.QueueReply(kShutterAck);
+    host.QueueReply(SpectrumReply());
+    EXPECT_EQ(GetData(buffer.data(), -1), 512);
+    const std::vector<Bytes> writes = WritesSince(before);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0], Frame(CMD_SET_SHUTTER, {0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST_F(AcquisitionTest, HostGetsBandnumberSamplesAsSentAndNothingMore) {
+    const Bytes reply = SpectrumReply();
+    host.QueueReply(reply);
+    EXPECT_EQ(GetData(buffer.data(), 0), 512);
+    const Bytes payload(reply.begin() + 5, reply.end() - 2);
+    // Low byte first, passed on unconverted.
+    EXPECT_EQ(SampleBytes(buffer.data(), 512), Bytes(payload.begin(), payload.begin() + 1024));
+    EXPECT_EQ(buffer[512], kSentinel);
+    // The capture itself holds the whole payload.
+    EXPECT_EQ(SampleBytes(g_sensor->samples, 515), payload);
+}
+
+TEST_F(AcquisitionTest, CaptureHoldsOnlyWhatTheSensorSent) {
+    host.QueueReply(SpectrumReply(1000));
+    ASSERT_EQ(GetData(buffer.data(), 0), 512);
+    const Bytes shorter = SpectrumReply(0, 100);
+    host.QueueReply(shorter);
+    ASSERT_EQ(GetData(buffer.data(), 0), 512);
+    EXPECT_EQ(SampleBytes(g_sensor->samples, 100), Bytes(shorter.begin() + 5, shorter.end() - 2));
+    EXPECT_EQ(SampleBytes(g_sensor->samples + 100, 2048 - 100), Bytes((2048 - 100) * 2, 0x00));
+    EXPECT_EQ(buffer[99], 100);
+    EXPECT_EQ(buffer[100], 0);
+    EXPECT_EQ(buffer[511], 0);
+}
+
+TEST_F(AcquisitionTest, SensorWithMoreThan515BandsGetsAllOfThemAndNoMore) {
+    ASSERT_EQ(Identify("ABC-123", 2048), 1);
+    host.QueueReply(SpectrumReply(0, 2048));
+    ASSERT_EQ(GetData(buffer.data(), 0), 2048);
+    EXPECT_EQ(buffer[514], 515);
+    EXPECT_EQ(buffer[515], 516);
+    EXPECT_EQ(buffer[2047], 2048);
+
+    // A payload longer than the sample array is cut at its end.
+    host.QueueReply(SpectrumReply(5, 2500));
+    ASSERT_EQ(GetData(buffer.data(), 0), 2048);
+    EXPECT_EQ(buffer[2047], 2053);
+}
+
+TEST_F(AcquisitionTest, UnacknowledgedShutterValueFailsTheCaptureAndIsSentAgain) {
+    host.QueueReply(SpectrumReply());
+    ASSERT_EQ(GetData(buffer.data(), 0), 512);
+    const std::vector<uint16_t> earlier(g_sensor->samples, g_sensor->samples + 2048);
+    std::fill(buffer.begin(), buffer.end(), kSentinel);
+
+    const size_t before = host.Writes().size();
+    host.QueueReply(test::WithCrcBytes(kShutterAck, 0x12, 0x34));
+    EXPECT_EQ(GetData(buffer.data(), 1000), 0);
+    EXPECT_EQ(WritesSince(before), std::vector<Bytes>{kSetShutter1000});
+    EXPECT_EQ(g_sensor->currentShutter, 0);
+    EXPECT_EQ(buffer, std::vector<uint16_t>(2048, kSentinel));
+    EXPECT_EQ(std::vector<uint16_t>(g_sensor->samples, g_sensor->samples + 2048), earlier);
+
+    host.QueueReply(kShutterAck);
+    host.QueueReply(SpectrumReply());
+    EXPECT_EQ(GetData(buffer.data(), 1000), 512);
+    EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kSetShutter1000, kSetShutter1000, kAcquireRequest}));
+    EXPECT_EQ(g_sensor->currentShutter, 1000);
+}
+
+TEST_F(AcquisitionTest, SilentSensorNeverTakesTheShutterValue) {
+    const size_t before = host.Writes().size();
+    EXPECT_EQ(GetData(buffer.data(), 500), 0);
+    const std::vector<Bytes> writes = WritesSince(before);
+    EXPECT_EQ(writes.size(), 6u);  // the command and five resends, no acquisition
+    EXPECT_EQ(writes.back()[2], CMD_SET_SHUTTER);
+    EXPECT_EQ(g_sensor->currentShutter, 0);
+}
+
+TEST_F(AcquisitionTest, FailedAcquisitionLeavesHostBufferAndSamplesUntouched) {
+    host.QueueReply(SpectrumReply(7));
+    ASSERT_EQ(GetData(buffer.data(), 0), 512);
+    const std::vector<uint16_t> earlier(g_sensor->samples, g_sensor->samples + 2048);
+    std::fill(buffer.begin(), buffer.end(), kSentinel);
+
+    // A partial spectrum in the receive buffer, then silence.
+    const Bytes reply = SpectrumReply(3000);
+    host.QueueReply(Bytes(reply.begin(), reply.begin() + 600));
+    EXPECT_EQ(GetData(buffer.data(), 0), 0);
+    EXPECT_EQ(buffer, std::vector<uint16_t>(2048, kSentinel));
+    EXPECT_EQ(std::vector<uint16_t>(g_sensor->samples, g_sensor->samples + 2048), earlier);
+}
+
+TEST_F(AcquisitionTest, NullHostBufferCapturesNothing) {
+    const size_t before = host.Writes().size();
+    EXPECT_EQ(GetData(nullptr, 0), 0);
+    EXPECT_TRUE(WritesSince(before).empty());
+}
+
+TEST(PeakValueTest, LargestOfTheFirstCountSamples) {
+    const std::vector<uint16_t> samples{0, 65535, 7};
+    EXPECT_EQ(Sensor::PeakValue(samples.data(), 3), 65535);
+    EXPECT_EQ(Sensor::PeakValue(samples.data(), 1), 0);
+    EXPECT_EQ(Sensor::PeakValue(samples.data(), 0), -1);
+    EXPECT_EQ(Sensor::PeakValue(samples.data(), -5), -1);
+}
+
+TEST(PeakValueTest, SampleBytesCountLowByteFirst) {
+    uint16_t samples[2];
+    const uint8_t bytes[4] = {0x34, 0x12, 0x00, 0x10};
+    std::memcpy(samples, bytes, sizeof bytes);
+    EXPECT_EQ(Sensor::PeakValue(samples, 1), 0x1234);
+    EXPECT_EQ(Sensor::PeakValue(samples, 2), 0x1234);
+}
+
+}  // namespace
+}  // namespace kq7

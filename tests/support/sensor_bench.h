@@ -1,0 +1,57 @@
+// A bench for the sensor exports: fake clock, scripted sensor side, and a
+// g_sensor that every test starts and ends without.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sensor/sensor.h"
+#include "support/fake_clock.h"
+#include "support/scripted_host.h"
+
+namespace kq7::test {
+
+using Coefficients = std::array<double, 4>;
+
+// a0 = 0, a1 = 0, a2 = 0.5, a3 = 399.9: bands 1, 2, 3 at 400.4, 400.9, 401.4.
+constexpr Coefficients kLinearCoefficients{0.0, 0.0, 0.5, 399.9};
+
+// Payload encodings as the sensor sends them, written out independently of
+// the library's own helpers.
+Bytes BigEndianInt32(int32_t value);
+Bytes BigEndianDouble(double value);
+Bytes CoefficientPayload(const Coefficients& a);
+// Spectrum samples, each low byte first.
+Bytes SpectrumPayload(const std::vector<uint16_t>& samples);
+Bytes TextPayload(const std::string& text);
+
+// The lines of `console` that begin with `prefix`, each without its line end.
+std::vector<std::string> LinesStartingWith(const std::string& console, const std::string& prefix);
+
+class SensorBench : public ::testing::Test {
+protected:
+    SensorBench() { ReleaseSensor(); }
+    ~SensorBench() override { ReleaseSensor(); }
+
+    static void ReleaseSensor() {
+        delete g_sensor;
+        g_sensor = nullptr;
+    }
+
+    // Queues the three identification replies and runs KQ7SensorInit with its
+    // console lines discarded; returns its result.
+    int Identify(const std::string& ident = "ABC-123", int32_t bands = 512,
+                 const Coefficients& coeffs = kLinearCoefficients);
+
+    // The frames written since the first `first` writes.
+    std::vector<Bytes> WritesSince(size_t first) const;
+
+    FakeClock clock;
+    ScriptedHost host;
+};
+
+}  // namespace kq7::test
