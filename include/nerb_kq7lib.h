@@ -63,7 +63,7 @@ typedef struct SensorInfoC {
     uint8_t flag;
 } SensorInfoC;
 
-#if defined(__cplusplus)
+#if defined(__cplusplus) && __cplusplus >= 201103L
 #define KQ7_STATIC_ASSERT(cond, tag) static_assert(cond, #tag)
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define KQ7_STATIC_ASSERT(cond, tag) _Static_assert(cond, #tag)

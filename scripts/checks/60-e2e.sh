@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# kq7 against kq7sim over a real pseudo-terminal, with the binaries of the
+# build made by 10-build.sh. Any pytest failure fails the check, also "no
+# tests collected" (exit status 5).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+export KQ7_BIN="$PWD/build/ci/tools/kq7"
+export KQ7SIM_BIN="$PWD/build/ci/tools/kq7sim"
+exec /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e

@@ -1,0 +1,133 @@
+"""kq7 against kq7sim over a real pseudo-terminal."""
+import subprocess
+import time
+
+import pytest
+
+from conftest import KQ7, RUN_TIMEOUT_S, Simulator, elapsed, read_csv
+
+BANDS = 512
+FULL_SCALE = 65535
+
+
+def test_info_reports_identity_bands_and_range(simulator):
+    result = simulator.kq7("info")
+    assert result.returncode == 0, result.stderr
+    lines = dict(line.split(": ", 1) for line in result.stdout.splitlines())
+    assert lines["identification"] == "KQ7-SIM00042"
+    assert lines["bands"] == str(BANDS)
+    low, high = (float(x) for x in lines["wavelength range"].replace(" nm", "").split(" to "))
+    assert 300 < low < 400 and 900 < high < 1100
+
+
+def test_auto_exposure_puts_the_peak_into_the_window(simulator, tmp_path):
+    csv = tmp_path / "auto.csv"
+    result = simulator.kq7("auto", "--percent", "90", "-o", str(csv))
+    assert result.returncode == 0, result.stderr
+    shutter = int(result.stdout.splitlines()[0].removeprefix("shutter value: "))
+    assert 12 < shutter < 10000
+    target = FULL_SCALE * 90 // 100
+    peak = max(counts for _, _, counts in read_csv(csv)[1])
+    assert 0.95 * target <= peak <= target
+
+
+def test_capture_writes_one_row_per_band_in_wavelength_order(simulator, tmp_path):
+    csv = tmp_path / "capture.csv"
+    svg = tmp_path / "capture.svg"
+    result = simulator.kq7("capture", "--shutter", "300", "-o", str(csv), "--plot", str(svg))
+    assert result.returncode == 0, result.stderr
+    header, rows = read_csv(csv)
+    assert header == "band,wavelength_nm,counts"
+    assert [band for band, _, _ in rows] == list(range(1, BANDS + 1))
+    wavelengths = [w for _, w, _ in rows]
+    assert all(b > a for a, b in zip(wavelengths, wavelengths[1:]))
+    assert 300 < wavelengths[0] and wavelengths[-1] < 1100
+    assert all(0 <= c <= FULL_SCALE for _, _, c in rows)
+    assert svg.read_text().count("<polyline") == 1
+
+
+def test_capture_to_standard_output_is_a_clean_csv(simulator):
+    result = simulator.kq7("capture", "--shutter", "100")
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.splitlines()
+    assert lines[0] == "band,wavelength_nm,counts"
+    assert len(lines) == BANDS + 1
+
+
+def test_library_lines_go_to_standard_error(simulator):
+    result = subprocess.run([KQ7, "--port", simulator.port, "info"], capture_output=True, text=True,
+                            timeout=RUN_TIMEOUT_S)
+    assert "KQ7SensorInit" in result.stderr
+    assert "Data from sensor" not in result.stdout
+
+
+def test_dark_subtraction_removes_the_dark_level(simulator, tmp_path):
+    assert simulator.kq7("shutter", "close").returncode == 0
+    dark_csv, plain_csv, subtracted_csv = (tmp_path / n for n in ("dark.csv", "plain.csv", "sub.csv"))
+    assert simulator.kq7("capture", "--shutter", "200", "-o", str(dark_csv)).returncode == 0
+    assert simulator.kq7("shutter", "open").returncode == 0
+    assert simulator.kq7("capture", "--shutter", "200", "-o", str(plain_csv)).returncode == 0
+    result = simulator.kq7("capture", "--shutter", "200", "--dark", "--average", "2", "-o", str(subtracted_csv))
+    assert result.returncode == 0, result.stderr
+
+    dark = [c for _, _, c in read_csv(dark_csv)[1]]
+    dark_level = sum(dark) / len(dark)
+    assert dark_level > 100, "the sensor has a dark level"
+    assert max(dark) - min(dark) < 0.2 * dark_level, "no light while the shutter is closed"
+    plain = [c for _, _, c in read_csv(plain_csv)[1]]
+    subtracted = [c for _, _, c in read_csv(subtracted_csv)[1]]
+    drops = sorted(p - s for p, s in zip(plain, subtracted))
+    median_drop = drops[len(drops) // 2]
+    assert abs(median_drop - dark_level) < 0.05 * dark_level
+
+
+def test_written_coefficients_are_reported_at_the_next_info(simulator):
+    assert simulator.kq7("coeff", "-2e-07", "0", "1.5", "300").returncode == 0
+    info = simulator.kq7("info").stdout
+    assert "a0=-2e-07 a1=0 a2=1.5 a3=300" in info
+
+
+def test_port_can_be_opened_again_and_again(simulator):
+    for _ in range(3):
+        assert simulator.kq7("info").returncode == 0
+
+
+@pytest.mark.parametrize("simulator", [("--fault", f) for f in ("busy", "stray", "chunked")],
+                         indirect=True, ids=["busy", "stray", "chunked"])
+def test_faults_that_the_library_rides_out_still_give_a_good_spectrum(simulator, tmp_path):
+    csv = tmp_path / "fault.csv"
+    result = simulator.kq7("auto", "--percent", "90", "-o", str(csv))
+    assert result.returncode == 0, result.stderr
+    rows = read_csv(csv)[1]
+    assert len(rows) == BANDS
+    target = FULL_SCALE * 90 // 100
+    assert 0.95 * target <= max(c for _, _, c in rows) <= target
+
+
+@pytest.mark.parametrize("simulator", [("--fault", "silent")], indirect=True, ids=["silent"])
+def test_silent_sensor_gives_a_failure_in_bounded_time(simulator):
+    start = time.monotonic()
+    result = simulator.kq7("info")
+    assert result.returncode != 0
+    assert elapsed(start) < 15
+    assert result.stderr.strip().splitlines()[-1] == "kq7: no answer from the sensor"
+
+
+@pytest.mark.parametrize("simulator", [("--fault", "bad-crc")], indirect=True, ids=["bad-crc"])
+def test_corrupted_replies_fail_the_identification(simulator):
+    result = simulator.kq7("info")
+    assert result.returncode != 0
+    assert "identification failed" in result.stderr
+
+
+def test_missing_port_is_reported():
+    result = subprocess.run([KQ7, "--port", "/dev/no-such-port", "info"], capture_output=True, text=True,
+                            timeout=RUN_TIMEOUT_S)
+    assert result.returncode != 0
+    assert result.stderr.startswith("kq7: cannot open port /dev/no-such-port")
+
+
+def test_simulator_exits_cleanly_on_sigterm():
+    sim = Simulator()
+    time.sleep(0.1)
+    assert sim.stop() == 0

@@ -1,0 +1,28 @@
+// A failed kq7 command: one line for standard error and the exit status.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kq7tool {
+
+enum ExitStatus {
+    kExitOk = 0,
+    kExitFailure = 1,         // anything else, such as an unwritable output file
+    kExitPortError = 2,       // the port cannot be opened or configured
+    kExitNoAnswer = 3,        // the sensor sent nothing at all
+    kExitIdentFailed = 4,     // the sensor answered, but the identification failed
+    kExitCaptureFailed = 5,   // a spectrum could not be captured
+    kExitNotAcknowledged = 6, // the sensor did not acknowledge a command
+};
+
+class Failure : public std::runtime_error {
+public:
+    Failure(ExitStatus status, const std::string& message) : std::runtime_error(message), status_(status) {}
+    ExitStatus Status() const { return status_; }
+
+private:
+    ExitStatus status_;
+};
+
+}  // namespace kq7tool

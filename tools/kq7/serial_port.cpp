@@ -1,0 +1,110 @@
+#include "kq7/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "kq7/failure.h"
+
+namespace kq7tool {
+
+namespace {
+
+constexpr int kReadWaitMs = 5;
+
+int g_port = -1;
+
+struct BaudRate {
+    int baud;
+    speed_t speed;
+};
+
+constexpr BaudRate kBaudRates[] = {
+    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600}, {1000000, B1000000},
+    {2000000, B2000000}, {3000000, B3000000}, {4000000, B4000000},
+};
+
+speed_t SpeedFor(int baud) {
+    for (const BaudRate& rate : kBaudRates) {
+        if (rate.baud == baud) {
+            return rate.speed;
+        }
+    }
+    throw Failure(kExitPortError, "unsupported baud rate " + std::to_string(baud));
+}
+
+void PauseMs(int ms) {
+    const timespec pause{0, ms * 1000000L};
+    nanosleep(&pause, nullptr);
+}
+
+}  // namespace
+
+void OpenSerialPort(const std::string& path, int baud) {
+    const speed_t speed = SpeedFor(baud);
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        throw Failure(kExitPortError, "cannot open port " + path + ": " + std::strerror(errno));
+    }
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) {
+        const std::string reason = std::strerror(errno);
+        close(fd);
+        throw Failure(kExitPortError, "not a serial port: " + path + ": " + reason);
+    }
+    cfmakeraw(&settings);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;  // 8N1, no modem control
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    settings.c_cc[VMIN] = 0;  // reads return what is there; poll does the waiting
+    settings.c_cc[VTIME] = 0;
+    cfsetispeed(&settings, speed);
+    cfsetospeed(&settings, speed);
+    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+        const std::string reason = std::strerror(errno);
+        close(fd);
+        throw Failure(kExitPortError, "cannot configure port " + path + ": " + reason);
+    }
+    tcflush(fd, TCIOFLUSH);
+    g_port = fd;
+}
+
+int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length) {
+    int64_t written = 0;
+    while (written < length) {
+        const ssize_t n = write(g_port, data + written, static_cast<size_t>(length - written));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return -1;
+        }
+        written += n;
+    }
+    return written;
+}
+
+int64_t KQ7_CALL SerialPortRead(uint8_t* dest, int64_t maxLength) {
+    pollfd fd{g_port, POLLIN, 0};
+    if (poll(&fd, 1, kReadWaitMs) <= 0) {
+        return 0;
+    }
+    const ssize_t n = read(g_port, dest, static_cast<size_t>(maxLength));
+    if (n > 0) {
+        return n;
+    }
+    // Hung up or failed: nothing will come, but the library keeps asking
+    // until its time limit; do not spin meanwhile.
+    PauseMs(kReadWaitMs);
+    return 0;
+}
+
+}  // namespace kq7tool

@@ -1,0 +1,21 @@
+// A real serial port (or a pseudo-terminal) as the library's host functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "nerb_kq7lib.h"
+
+namespace kq7tool {
+
+// Opens `path` raw, 8N1, at `baud`, and discards whatever was pending on it.
+// Throws Failure (kExitPortError) with a readable message.
+void OpenSerialPort(const std::string& path, int baud);
+
+// The host functions over the port opened last.
+int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length);
+// Waits up to a few milliseconds for bytes, so that the library's polling
+// does not keep a core busy while the sensor exposes.
+int64_t KQ7_CALL SerialPortRead(uint8_t* dest, int64_t maxLength);
+
+}  // namespace kq7tool

@@ -1,0 +1,27 @@
+// Spectra as kq7 captures and writes them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "nerb_kq7lib.h"
+
+namespace kq7tool {
+
+struct Spectrum {
+    std::vector<double> wavelengthsNm;  // band n (from 1) is entry n - 1
+    std::vector<double> counts;
+    std::string title;  // what the plot says it shows
+};
+
+// The wavelength of every band from the coefficients that the identification
+// reported: a0 n^3 + a1 n^2 + a2 n + a3 for band n counted from 1.
+std::vector<double> Wavelengths(const SensorInfoC& info);
+
+// The mean of `times` captures at `shutter` (KQ7GetData). Throws Failure.
+std::vector<double> CaptureMean(const SensorInfoC& info, int shutter, int times);
+
+// light - dark, band by band, never below 0.
+std::vector<double> SubtractDark(const std::vector<double>& light, const std::vector<double>& dark);
+
+}  // namespace kq7tool

@@ -1,0 +1,71 @@
+// kq7sim: a virtual KQ7 sensor on a pseudo-terminal. Prints the device path
+// as its first line and serves until SIGTERM or SIGINT.
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "kq7sim/pty_server.h"
+#include "sim/sim_config.h"
+#include "sim/virtual_sensor.h"
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+
+void RequestStop(int) { g_stop = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"A virtual KQ7 spectral sensor on a pseudo-terminal"};
+    bool pty = false;
+    int bands = kq7sim::kDefaultBands;
+    uint32_t seed = kq7sim::kDefaultSeed;
+    std::string faultName = "none";
+    int delayMs = 0;
+    int baud = 0;
+    app.add_flag("--pty", pty, "Serve on a new pseudo-terminal and print its path")->required();
+    app.add_option("--bands", bands, "Number of bands")
+        ->check(CLI::Range(kq7sim::kMinBands, kq7sim::kMaxBands));
+    app.add_option("--seed", seed, "Seed of the noise (and the serial number)");
+    app.add_option("--fault", faultName, "Fault to inject into every reply")
+        ->check(CLI::IsMember({"none", "silent", "busy", "bad-crc", "stray", "chunked", "delay"}));
+    app.add_option("--delay-ms", delayMs, "Wait before each reply (with --fault delay)")
+        ->check(CLI::Range(0, 60000));
+    app.add_option("--baud", baud, "Add the transfer time of this baud rate to every reply")
+        ->check(CLI::Range(0, 10000000));
+    CLI11_PARSE(app, argc, argv);
+
+    kq7sim::SimConfig config = kq7sim::SimConfig::For(bands, seed);
+    config.fault = *kq7sim::ParseFault(faultName);
+    config.delayMs = delayMs;
+
+    // SIGTERM and SIGINT are blocked except while the server waits, so that a
+    // stop request is never lost between two waits.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    try {
+        kq7sim::PtyServer server(config, baud);
+        std::printf("%s\n", server.SlavePath().c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "kq7sim: %s, %d bands, seed %u, fault %s\n", config.identification.c_str(),
+                     config.bands, config.seed, kq7sim::FaultName(config.fault));
+        server.Serve(g_stop, waitMask);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kq7sim: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,69 @@
+#include "sim/light_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kq7sim {
+
+namespace {
+
+struct EmissionLine {
+    double centreNm;
+    double countsPerUnit;  // height of the line per unit of shutter value
+};
+
+// A mercury-argon-like lamp: its brightest line saturates first, so the
+// automatic exposure is steered by a narrow peak, as on a real lamp.
+constexpr EmissionLine kLines[] = {
+    {435.8, 22.0}, {546.1, 42.0}, {611.6, 12.0}, {763.5, 30.0}, {811.5, 17.0},
+};
+constexpr double kLineWidthNm = 1.6;  // standard deviation of a line's profile
+
+// A broad continuum, peaking in the red.
+constexpr double kContinuumPeakNm = 650.0;
+constexpr double kContinuumWidthNm = 170.0;
+constexpr double kContinuumCountsPerUnit = 16.0;
+
+constexpr double kReadNoise = 6.0;        // counts, standard deviation
+constexpr double kCountsPerElectron = 0.25;  // shot noise: variance = counts x this
+
+double Gaussian(double x, double centre, double width) {
+    const double z = (x - centre) / width;
+    return std::exp(-0.5 * z * z);
+}
+
+double Wavelength(const std::array<double, 4>& a, int band) {
+    const double x = band;
+    return ((a[0] * x + a[1]) * x + a[2]) * x + a[3];
+}
+
+}  // namespace
+
+LightModel::LightModel(const std::array<double, 4>& coefficients, int bands, uint32_t seed)
+    : random_(seed) {
+    rate_.reserve(static_cast<size_t>(std::max(bands, 0)));
+    for (int band = 1; band <= bands; ++band) {
+        const double nm = Wavelength(coefficients, band);
+        double rate = kContinuumCountsPerUnit * Gaussian(nm, kContinuumPeakNm, kContinuumWidthNm);
+        for (const EmissionLine& line : kLines) {
+            rate += line.countsPerUnit * Gaussian(nm, line.centreNm, kLineWidthNm);
+        }
+        rate_.push_back(rate);
+    }
+}
+
+std::vector<uint16_t> LightModel::Expose(int32_t shutter, bool shutterOpen) {
+    const double exposure = shutterOpen ? std::max(shutter, 0) : 0;
+    std::normal_distribution<double> standard(0.0, 1.0);
+    std::vector<uint16_t> counts;
+    counts.reserve(rate_.size());
+    for (double rate : rate_) {
+        const double light = rate * exposure;
+        const double sigma = std::sqrt(kReadNoise * kReadNoise + light * kCountsPerElectron);
+        const double value = std::round(kDarkLevel + light + sigma * standard(random_));
+        counts.push_back(static_cast<uint16_t>(std::clamp(value, 0.0, static_cast<double>(kFullScale))));
+    }
+    return counts;
+}
+
+}  // namespace kq7sim

@@ -1,0 +1,49 @@
+// How a virtual KQ7 sensor is built and how it misbehaves.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kq7sim {
+
+// One fault per run, applied to every reply.
+enum class Fault {
+    None,
+    Silent,   // never answers
+    Busy,     // answers a command first with a busy frame, properly on the resend
+    BadCrc,   // every reply carries a wrong CRC
+    Stray,    // stray bytes ahead of every reply
+    Chunked,  // replies trickle out a few bytes at a time
+    Delay,    // every reply waits delayMs before its first byte
+};
+
+// "none", "silent", "busy", "bad-crc", "stray", "chunked", "delay".
+std::optional<Fault> ParseFault(const std::string& name);
+const char* FaultName(Fault fault);
+
+constexpr int kDefaultBands = 512;
+constexpr uint32_t kDefaultSeed = 42;
+
+// Wavelength polynomial over the band number n (from 1): a0 n^3 + a1 n^2 +
+// a2 n + a3. For any band count the table spans about 340 to 1030 nm.
+std::array<double, 4> DefaultCoefficients(int bands);
+
+// "KQ7-SIM" followed by the seed as five digits, e.g. "KQ7-SIM00042".
+std::string DefaultIdentification(uint32_t seed);
+
+struct SimConfig {
+    int bands = kDefaultBands;
+    uint32_t seed = kDefaultSeed;  // the noise, and so every spectrum, follows from it
+    Fault fault = Fault::None;
+    int delayMs = 0;    // with Fault::Delay
+    int chunkSize = 4;  // with Fault::Chunked: bytes per delivery, 1 ms apart
+    std::string identification = DefaultIdentification(kDefaultSeed);
+    std::array<double, 4> coefficients = DefaultCoefficients(kDefaultBands);
+
+    // The defaults for `bands` bands and `seed`, without fault.
+    static SimConfig For(int bands, uint32_t seed);
+};
+
+}  // namespace kq7sim
