@@ -14,9 +14,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#define NERB_KQ7LIB_VERSION_MAJOR 1
-#define NERB_KQ7LIB_VERSION_MINOR 0
-#define NERB_KQ7LIB_VERSION_PATCH 0
+/* NERB_KQ7LIB_VERSION_MAJOR, _MINOR and _PATCH */
+#include "nerb_kq7lib_version.h"
 
 /* KQ7_CALL: the calling convention of every export and host function,
  * written between the return type and the name. */

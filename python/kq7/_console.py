@@ -1,0 +1,53 @@
+"""The library's diagnostics go to the process's standard output (file
+descriptor 1), partly through C stdio buffers that it never flushes. Quiet mode
+points descriptor 1 at the null device for the length of each call."""
+import contextlib
+import ctypes
+import os
+import sys
+
+if sys.platform == "win32":
+    _C_RUNTIME = ctypes.CDLL("ucrtbase")
+else:
+    _C_RUNTIME = ctypes.CDLL(None)
+_fflush = _C_RUNTIME.fflush
+_fflush.argtypes = [ctypes.c_void_p]
+_fflush.restype = ctypes.c_int
+
+_STDOUT_FD = 1
+
+
+def _flush_c_streams() -> None:
+    # fflush(NULL): every C output stream, so that nothing the library printed
+    # reaches descriptor 1 after it has been restored.
+    _fflush(None)
+
+
+class Console:
+    """Wraps each library call: silenced when quiet, else flushed in order."""
+
+    def __init__(self, quiet: bool):
+        self.quiet = quiet
+
+    @contextlib.contextmanager
+    def around_call(self):
+        # Python's own pending output belongs before the library's.
+        if sys.stdout is not None:
+            sys.stdout.flush()
+        if not self.quiet:
+            try:
+                yield
+            finally:
+                _flush_c_streams()
+            return
+        saved = os.dup(_STDOUT_FD)
+        try:
+            with open(os.devnull, "wb") as null:
+                os.dup2(null.fileno(), _STDOUT_FD)
+            try:
+                yield
+            finally:
+                _flush_c_streams()
+                os.dup2(saved, _STDOUT_FD)
+        finally:
+            os.close(saved)
