@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -17,8 +19,12 @@ namespace kq7tool {
 namespace {
 
 constexpr int kReadWaitMs = 5;
+constexpr int64_t kMicrosecondsPerMillisecond = 1000;
+constexpr int64_t kMicrosecondsPerSecond = 1000000;
+constexpr int64_t kBitsPerByte = 10;  // 8N1: start bit, eight data bits, stop bit
 
 int g_port = -1;
+int64_t g_byteTimeUs = 0;  // transfer time of one byte at the port's rate
 
 struct BaudRate {
     int baud;
@@ -41,9 +47,25 @@ speed_t SpeedFor(int baud) {
     throw Failure(kExitPortError, "unsupported baud rate " + std::to_string(baud));
 }
 
-void PauseMs(int ms) {
-    const timespec pause{0, ms * 1000000L};
+void PauseUs(int64_t us) {
+    const timespec pause{0, static_cast<long>(us * 1000)};
     nanosleep(&pause, nullptr);
+}
+
+void PauseMs(int ms) { PauseUs(ms * kMicrosecondsPerMillisecond); }
+
+// Once the first byte of a read is in, gives the rest of it the time to come
+// at the line's rate (at most kReadWaitMs): a reply that arrives byte by byte
+// is then taken a request at a time instead of with a wake-up per byte.
+void WaitForRestOf(int64_t maxLength) {
+    int available = 0;
+    if (ioctl(g_port, FIONREAD, &available) != 0) {
+        return;
+    }
+    const int64_t missing = maxLength - available;
+    if (missing > 0) {
+        PauseUs(std::min(missing * g_byteTimeUs, kReadWaitMs * kMicrosecondsPerMillisecond));
+    }
 }
 
 }  // namespace
@@ -75,6 +97,7 @@ void OpenSerialPort(const std::string& path, int baud) {
     }
     tcflush(fd, TCIOFLUSH);
     g_port = fd;
+    g_byteTimeUs = kBitsPerByte * kMicrosecondsPerSecond / baud;
 }
 
 int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length) {
@@ -97,6 +120,7 @@ int64_t KQ7_CALL SerialPortRead(uint8_t* dest, int64_t maxLength) {
     if (poll(&fd, 1, kReadWaitMs) <= 0) {
         return 0;
     }
+    WaitForRestOf(maxLength);
     const ssize_t n = read(g_port, dest, static_cast<size_t>(maxLength));
     if (n > 0) {
         return n;
