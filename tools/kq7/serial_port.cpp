@@ -22,6 +22,8 @@ constexpr int kReadWaitMs = 5;
 constexpr int64_t kMicrosecondsPerMillisecond = 1000;
 constexpr int64_t kMicrosecondsPerSecond = 1000000;
 constexpr int64_t kBitsPerByte = 10;  // 8N1: start bit, eight data bits, stop bit
+// A shorter wait for the rest of a read costs more in wake-ups than it saves.
+constexpr int64_t kShortestWaitUs = 500;
 
 int g_port = -1;
 int64_t g_byteTimeUs = 0;  // transfer time of one byte at the port's rate
@@ -55,16 +57,18 @@ void PauseUs(int64_t us) {
 void PauseMs(int ms) { PauseUs(ms * kMicrosecondsPerMillisecond); }
 
 // Once the first byte of a read is in, gives the rest of it the time to come
-// at the line's rate (at most kReadWaitMs): a reply that arrives byte by byte
-// is then taken a request at a time instead of with a wake-up per byte.
+// at the line's rate (at most kReadWaitMs): on a slow line a reply that
+// arrives byte by byte is then taken a request at a time instead of with a
+// wake-up per byte.
 void WaitForRestOf(int64_t maxLength) {
     int available = 0;
     if (ioctl(g_port, FIONREAD, &available) != 0) {
         return;
     }
     const int64_t missing = maxLength - available;
-    if (missing > 0) {
-        PauseUs(std::min(missing * g_byteTimeUs, kReadWaitMs * kMicrosecondsPerMillisecond));
+    const int64_t waitUs = std::min(missing * g_byteTimeUs, kReadWaitMs * kMicrosecondsPerMillisecond);
+    if (waitUs >= kShortestWaitUs) {
+        PauseUs(waitUs);
     }
 }
 
