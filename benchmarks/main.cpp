@@ -10,13 +10,13 @@
 
 #include "console_aside.h"
 #include "figures_reporter.h"
+#include "support/instant_sensor.h"
 
 namespace kq7::bench {
 namespace {
 
 constexpr double kCaptureOverSleepTarget = 1.05;
 constexpr double kSpectrumReceiveCpuTargetUs = 50.0;
-constexpr double kCrcPayloadBytes = 1030.0;
 
 class FigurePrinter {
 public:
@@ -48,7 +48,7 @@ void PrintFigures(const FiguresReporter& reporter, std::ostream& out) {
     out << "\nFigures\n";
     if (const Measured* crc = p.Find("Crc16")) {
         p.Line("Crc16 over 1030 bytes", FigurePrinter::Format("%.1f MB/s (%.2f us per payload)",
-                                                               kCrcPayloadBytes / crc->cpuSeconds / 1e6,
+                                                               test::kInstantSpectrumPayload / crc->cpuSeconds / 1e6,
                                                                crc->cpuSeconds * 1e6));
     }
     for (const char* name : {"PackFrame/1", "PackFrame/4", "PackFrame/993"}) {
