@@ -80,7 +80,7 @@ void PrintFigures(const FiguresReporter& reporter, std::ostream& out) {
                    FigurePrinter::Verdict(ratio <= kCaptureOverSleepTarget) + ")");
     }
     if (const Measured* sim = p.Find("VirtualSensorSpectrum")) {
-        p.Line("Virtual sensor's own work per spectrum", FigurePrinter::Format("%.1f us", sim->cpuSeconds * 1e6));
+        p.Line("Virtual sensor's own work for one spectrum", FigurePrinter::Format("%.1f us", sim->cpuSeconds * 1e6));
     }
     if (const Measured* search = p.Find("KQ7OptSnenser/90")) {
         p.Line("KQ7OptSnenser(90), virtual sensor",

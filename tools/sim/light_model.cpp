@@ -24,6 +24,7 @@ constexpr double kContinuumPeakNm = 650.0;
 constexpr double kContinuumWidthNm = 170.0;
 constexpr double kContinuumCountsPerUnit = 16.0;
 
+constexpr size_t kDeviateCount = 4096;  // a power of two: picked by a mask
 constexpr double kReadNoise = 6.0;        // counts, standard deviation
 constexpr double kCountsPerElectron = 0.25;  // shot noise: variance = counts x this
 
@@ -50,17 +51,21 @@ LightModel::LightModel(const std::array<double, 4>& coefficients, int bands, uin
         }
         rate_.push_back(rate);
     }
+    std::normal_distribution<double> standard(0.0, 1.0);
+    deviates_.resize(kDeviateCount);
+    for (double& deviate : deviates_) {
+        deviate = standard(random_);
+    }
 }
 
 std::vector<uint16_t> LightModel::Expose(int32_t shutter, bool shutterOpen) {
     const double exposure = shutterOpen ? std::max(shutter, 0) : 0;
-    std::normal_distribution<double> standard(0.0, 1.0);
     std::vector<uint16_t> counts;
     counts.reserve(rate_.size());
     for (double rate : rate_) {
         const double light = rate * exposure;
         const double sigma = std::sqrt(kReadNoise * kReadNoise + light * kCountsPerElectron);
-        const double value = std::round(kDarkLevel + light + sigma * standard(random_));
+        const double value = std::round(kDarkLevel + light + sigma * deviates_[random_() & (kDeviateCount - 1)]);
         counts.push_back(static_cast<uint16_t>(std::clamp(value, 0.0, static_cast<double>(kFullScale))));
     }
     return counts;

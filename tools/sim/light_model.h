@@ -30,6 +30,9 @@ public:
 
 private:
     std::vector<double> rate_;
+    // Standard normal deviates drawn once from the seed: an exposure picks
+    // from them, far cheaper than drawing each sample's noise afresh.
+    std::vector<double> deviates_;
     std::mt19937 random_;
 };
 
