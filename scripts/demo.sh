@@ -7,8 +7,8 @@ set -euo pipefail
 out="$PWD"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-"$root"/scripts/setup-debian.sh
-cmake -S "$root" -B "$root"/build/release -DCMAKE_BUILD_TYPE=Release
+"$root"/scripts/setup-debian.sh build tools
+cmake -S "$root" -B "$root"/build/release -DCMAKE_BUILD_TYPE=Release -DKQ7_BUILD_TESTS=OFF
 cmake --build "$root"/build/release -j"$(nproc)"
 
 kq7="$root/build/release/tools/kq7"

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever a fresh Debian 12 machine lacks to
 # build and check the project: every package named in
-# scripts/debian-packages/*.txt. Safe to run again: it installs only what is
-# missing.
+# scripts/debian-packages/*.txt, or only in the lists named as arguments
+# (e.g. "build tools"). Safe to run again: it installs only what is missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-mapfile -t packages < <(cat debian-packages/*.txt | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
+lists=(debian-packages/*.txt)
+if [ $# -gt 0 ]; then
+  lists=()
+  for area in "$@"; do lists+=("debian-packages/$area.txt"); done
+fi
+mapfile -t packages < <(cat "${lists[@]}" | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
 
 missing=()
 for p in "${packages[@]}"; do
