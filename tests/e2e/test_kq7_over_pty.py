@@ -46,8 +46,10 @@ def test_capture_writes_one_row_per_band_in_wavelength_order(simulator, tmp_path
     assert svg.read_text().count("<polyline") == 1
 
 
-def test_capture_to_standard_output_is_a_clean_csv(simulator):
-    result = simulator.kq7("capture", "--shutter", "100")
+@pytest.mark.parametrize("command", [("capture", "--shutter", "100"), ("auto", "--percent", "90", "-o", "-")],
+                         ids=["capture", "auto"])
+def test_csv_to_standard_output_is_clean(simulator, command):
+    result = simulator.kq7(*command)
     assert result.returncode == 0, result.stderr
     lines = result.stdout.splitlines()
     assert lines[0] == "band,wavelength_nm,counts"

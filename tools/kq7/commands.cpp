@@ -136,7 +136,16 @@ void RunAuto(int percent, const SpectrumOutput& output) {
     if (shutter == 0) {
         throw Failure(kExitCaptureFailed, "automatic exposure failed: a capture failed");
     }
-    WriteData("shutter value: " + std::to_string(shutter) + "\n");
+    // With the CSV on the data output the report goes to standard error, so
+    // that the data output stays a clean CSV.
+    const auto report = [&output](const std::string& text) {
+        if (ToDataOutput(output.csvPath)) {
+            std::fputs(text.c_str(), stderr);
+        } else {
+            WriteData(text);
+        }
+    };
+    report("shutter value: " + std::to_string(shutter) + "\n");
     if (output.csvPath.empty() && output.svgPath.empty()) {
         return;
     }
@@ -146,7 +155,7 @@ void RunAuto(int percent, const SpectrumOutput& output) {
     spectrum.title = Identity(info) + ", shutter value " + std::to_string(shutter) + " (automatic, " +
                      std::to_string(percent) + " %)";
     WriteSpectrum(spectrum, output);
-    WriteData(PeakSummary(spectrum, info) + "\n");
+    report(PeakSummary(spectrum, info) + "\n");
 }
 
 void RunShutter(bool open) {
