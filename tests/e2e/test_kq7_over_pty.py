@@ -122,6 +122,20 @@ def test_corrupted_replies_fail_the_identification(simulator):
     assert "identification failed" in result.stderr
 
 
+@pytest.mark.parametrize("args, status, message", [
+    ((), 64, "kq7: A subcommand is required"),
+    (("capture", "--shutter", "0"), 64, "kq7: --shutter: Value 0 not in range"),
+    (("--baud", "9600", "info"), 64, "kq7: --baud requires --port"),
+    (("--port", "/dev/no-such-port", "--baud", "12345", "info"), 2, "kq7: unsupported baud rate 12345 (supported: 1200"),
+], ids=["no-command", "bad-shutter", "baud-without-port", "unsupported-baud"])
+def test_wrong_command_lines_give_one_line_and_a_status(args, status, message):
+    result = subprocess.run([KQ7, *args], capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+    assert result.returncode == status
+    assert result.stdout == ""
+    assert len(result.stderr.splitlines()) == 1
+    assert result.stderr.startswith(message)
+
+
 def test_missing_port_is_reported():
     result = subprocess.run([KQ7, "--port", "/dev/no-such-port", "info"], capture_output=True, text=True,
                             timeout=RUN_TIMEOUT_S)
