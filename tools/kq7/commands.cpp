@@ -108,7 +108,14 @@ void RunCapture(const CaptureOptions& options) {
     spectrum.title = Identity(info) + ", shutter value " + std::to_string(options.shutter);
     if (options.dark) {
         SetShutter(kShutterClosed);
-        const std::vector<double> dark = CaptureMean(info, options.shutter, options.average);
+        std::vector<double> dark;
+        try {
+            dark = CaptureMean(info, options.shutter, options.average);
+        } catch (const Failure&) {
+            // A shutter left closed would make every later capture dark.
+            KQ7SetShutterOpen(kShutterOpen);
+            throw;
+        }
         SetShutter(kShutterOpen);
         spectrum.counts = SubtractDark(CaptureMean(info, options.shutter, options.average), dark);
         spectrum.title += ", dark subtracted";
