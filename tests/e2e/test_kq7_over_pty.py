@@ -46,8 +46,10 @@ def test_capture_writes_one_row_per_band_in_wavelength_order(simulator, tmp_path
     assert svg.read_text().count("<polyline") == 1
 
 
-def test_capture_to_standard_output_is_a_clean_csv(simulator):
-    result = simulator.kq7("capture", "--shutter", "100")
+@pytest.mark.parametrize("command", [("capture", "--shutter", "100"), ("auto", "--percent", "90", "-o", "-")],
+                         ids=["capture", "auto"])
+def test_csv_to_standard_output_is_clean(simulator, command):
+    result = simulator.kq7(*command)
     assert result.returncode == 0, result.stderr
     lines = result.stdout.splitlines()
     assert lines[0] == "band,wavelength_nm,counts"
@@ -118,6 +120,20 @@ def test_corrupted_replies_fail_the_identification(simulator):
     result = simulator.kq7("info")
     assert result.returncode != 0
     assert "identification failed" in result.stderr
+
+
+@pytest.mark.parametrize("args, status, message", [
+    ((), 64, "kq7: A subcommand is required"),
+    (("capture", "--shutter", "0"), 64, "kq7: --shutter: Value 0 not in range"),
+    (("--baud", "9600", "info"), 64, "kq7: --baud requires --port"),
+    (("--port", "/dev/no-such-port", "--baud", "12345", "info"), 2, "kq7: unsupported baud rate 12345 (supported: 1200"),
+], ids=["no-command", "bad-shutter", "baud-without-port", "unsupported-baud"])
+def test_wrong_command_lines_give_one_line_and_a_status(args, status, message):
+    result = subprocess.run([KQ7, *args], capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+    assert result.returncode == status
+    assert result.stdout == ""
+    assert len(result.stderr.splitlines()) == 1
+    assert result.stderr.startswith(message)
 
 
 def test_missing_port_is_reported():

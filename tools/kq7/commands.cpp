@@ -108,7 +108,14 @@ void RunCapture(const CaptureOptions& options) {
     spectrum.title = Identity(info) + ", shutter value " + std::to_string(options.shutter);
     if (options.dark) {
         SetShutter(kShutterClosed);
-        const std::vector<double> dark = CaptureMean(info, options.shutter, options.average);
+        std::vector<double> dark;
+        try {
+            dark = CaptureMean(info, options.shutter, options.average);
+        } catch (const Failure&) {
+            // A shutter left closed would make every later capture dark.
+            KQ7SetShutterOpen(kShutterOpen);
+            throw;
+        }
         SetShutter(kShutterOpen);
         spectrum.counts = SubtractDark(CaptureMean(info, options.shutter, options.average), dark);
         spectrum.title += ", dark subtracted";
@@ -136,7 +143,16 @@ void RunAuto(int percent, const SpectrumOutput& output) {
     if (shutter == 0) {
         throw Failure(kExitCaptureFailed, "automatic exposure failed: a capture failed");
     }
-    WriteData("shutter value: " + std::to_string(shutter) + "\n");
+    // With the CSV on the data output the report goes to standard error, so
+    // that the data output stays a clean CSV.
+    const auto report = [&output](const std::string& text) {
+        if (ToDataOutput(output.csvPath)) {
+            std::fputs(text.c_str(), stderr);
+        } else {
+            WriteData(text);
+        }
+    };
+    report("shutter value: " + std::to_string(shutter) + "\n");
     if (output.csvPath.empty() && output.svgPath.empty()) {
         return;
     }
@@ -146,7 +162,7 @@ void RunAuto(int percent, const SpectrumOutput& output) {
     spectrum.title = Identity(info) + ", shutter value " + std::to_string(shutter) + " (automatic, " +
                      std::to_string(percent) + " %)";
     WriteSpectrum(spectrum, output);
-    WriteData(PeakSummary(spectrum, info) + "\n");
+    report(PeakSummary(spectrum, info) + "\n");
 }
 
 void RunShutter(bool open) {

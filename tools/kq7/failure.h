@@ -14,6 +14,7 @@ enum ExitStatus {
     kExitIdentFailed = 4,     // the sensor answered, but the identification failed
     kExitCaptureFailed = 5,   // a spectrum could not be captured
     kExitNotAcknowledged = 6, // the sensor did not acknowledge a command
+    kExitUsage = 64,          // the command line was wrong (EX_USAGE of sysexits.h)
 };
 
 class Failure : public std::runtime_error {

@@ -32,8 +32,11 @@ int main(int argc, char** argv) {
     std::string port;
     int baud = kDefaultBaud;
     bool quiet = false;
-    app.add_option("--port", port, "Serial port of the sensor (default: the built-in virtual sensor)");
-    app.add_option("--baud", baud, "Baud rate of the serial port")->check(CLI::PositiveNumber);
+    CLI::Option* portOption =
+        app.add_option("--port", port, "Serial port of the sensor (default: the built-in virtual sensor)");
+    // Rates the port cannot take are refused, with the list of those it can,
+    // when the port is opened.
+    app.add_option("--baud", baud, "Baud rate of the serial port")->needs(portOption);
     app.add_flag("-q,--quiet", quiet, "Silence the library's console lines");
 
     std::function<void()> run;
@@ -68,7 +71,16 @@ int main(int argc, char** argv) {
         run = [&] { kq7tool::RunCoeff({coefficients[0], coefficients[1], coefficients[2], coefficients[3]}); };
     });
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help is one of these too.
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            return app.exit(error);
+        }
+        std::fprintf(stderr, "kq7: %s (see kq7 --help)\n", error.what());
+        return kq7tool::kExitUsage;
+    }
 
     try {
         kq7tool::SeparateDataFromConsole(quiet);

@@ -46,7 +46,11 @@ speed_t SpeedFor(int baud) {
             return rate.speed;
         }
     }
-    throw Failure(kExitPortError, "unsupported baud rate " + std::to_string(baud));
+    std::string supported;
+    for (const BaudRate& rate : kBaudRates) {
+        supported += (supported.empty() ? "" : " ") + std::to_string(rate.baud);
+    }
+    throw Failure(kExitPortError, "unsupported baud rate " + std::to_string(baud) + " (supported: " + supported + ")");
 }
 
 void PauseUs(int64_t us) {
@@ -76,7 +80,10 @@ void WaitForRestOf(int64_t maxLength) {
 
 void OpenSerialPort(const std::string& path, int baud) {
     const speed_t speed = SpeedFor(baud);
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Without O_NONBLOCK, open waits for carrier detect on a port whose
+    // CLOCAL is off, for ever when nothing drives the line; the port is made
+    // blocking again once CLOCAL is set.
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         throw Failure(kExitPortError, "cannot open port " + path + ": " + std::strerror(errno));
     }
@@ -94,10 +101,17 @@ void OpenSerialPort(const std::string& path, int baud) {
     settings.c_cc[VTIME] = 0;
     cfsetispeed(&settings, speed);
     cfsetospeed(&settings, speed);
-    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+    // tcsetattr succeeds when any of the settings took: read them back.
+    termios applied{};
+    if (tcsetattr(fd, TCSANOW, &settings) != 0 || tcgetattr(fd, &applied) != 0 ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         const std::string reason = std::strerror(errno);
         close(fd);
         throw Failure(kExitPortError, "cannot configure port " + path + ": " + reason);
+    }
+    if (cfgetospeed(&applied) != speed || (applied.c_cflag & (CSIZE | PARENB | CSTOPB)) != CS8) {
+        close(fd);
+        throw Failure(kExitPortError, "port " + path + " does not take " + std::to_string(baud) + " baud 8N1");
     }
     tcflush(fd, TCIOFLUSH);
     g_port = fd;

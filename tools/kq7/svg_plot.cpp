@@ -72,9 +72,18 @@ std::vector<double> NiceTicks(double low, double high, int wanted) {
             break;
         }
     }
+    // Counted, not stepped: far from zero (a sensor's garbage calibration)
+    // adding one to a huge multiple of the step changes nothing, and the
+    // loop would never reach `high`. Since step >= rough, at most wanted + 1
+    // ticks fit.
     std::vector<double> ticks;
-    for (double k = std::ceil(low / step); k * step <= high + step * 1e-9; ++k) {
-        ticks.push_back(k * step);
+    const double first = std::ceil(low / step);
+    for (int i = 0; i <= wanted; ++i) {
+        const double tick = (first + i) * step;
+        if (!(tick <= high + step * 1e-9)) {
+            break;
+        }
+        ticks.push_back(tick);
     }
     return ticks;
 }

@@ -65,6 +65,13 @@ TEST(NiceTicksTest, RoundStepsWithinTheRange) {
     EXPECT_EQ(NiceTicks(12, 58, 5), (std::vector<double>{20, 30, 40, 50}));
 }
 
+TEST(NiceTicksTest, FewTicksFarFromZero) {
+    // Wavelengths near 1e38 a few units of the last place apart, as a sensor
+    // with a garbage calibration reports them: the ticks must still end.
+    const double low = 1e38;
+    EXPECT_LE(NiceTicks(low, low + 5e22, 8).size(), 9u);
+}
+
 class SvgTest : public ::testing::Test {
 protected:
     Spectrum spectrum{{400, 500, 600, 700}, {0, 1000, 4000, 2000}, "KQ7-SIM & <test>"};
