@@ -140,6 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
                       // Coefficients stay double until the sum: 1e10 + 1 is no float.
                       PolynomialCase{{10000000001.0, -1e10, 0, 0}, 1, {1}, "1.000000,"}));
 
+// Every product is rounded to double before it is summed: with a product
+// fused into the following addition, band 113 would be stored as 430.285736.
+TEST_F(IdentificationTest, ProductsAreRoundedBeforeTheyAreSummed) {
+    ASSERT_EQ(Identify("ABC-123", 113, {1.5e-7, -3e-4, 0.3, 400.00001679277341}), 1);
+    const SensorInfo& info = g_sensor->info;
+    ASSERT_EQ(info.wavelengths.size(), 113u);
+    EXPECT_EQ(info.wavelengths[112], 430.285767f);
+    EXPECT_EQ(info.wavelengthText.substr(info.wavelengthText.size() - 12), ",430.285767,");
+}
+
 TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
     host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("X")));
     host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
