@@ -11,6 +11,7 @@
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
+#include "support/foreign_locale.h"
 #include "support/sensor_bench.h"
 
 namespace kq7 {
@@ -98,6 +99,13 @@ TEST_F(AutoExposureTest, ProportionalEstimateIsShownUntruncatedAndCapturedTrunca
     const Bytes ack = Frame(CMD_SET_SHUTTER, {});
     EXPECT_EQ(console, test::DumpLine(ack) + SpectrumDumpLine(10000) + test::DumpLine(ack) + SpectrumDumpLine(57000) +
                            "now Shutter is :116.603  maxvalue is :57000\n");
+}
+
+TEST_F(AutoExposureTest, ProbeLineKeepsItsFormatUnderTheHostsGlobalLocale) {
+    peakAt = [](int32_t shutter) { return shutter == 20 ? 10000 : 57000; };
+    const test::ForeignGlobalLocale locale;
+    EXPECT_EQ(Search(90), 116);
+    EXPECT_EQ(ProbeLines(), std::vector<std::string>{"now Shutter is :116.603  maxvalue is :57000"});
 }
 
 TEST_F(AutoExposureTest, ShorteningMultipliesInDoublePrecision) {

@@ -11,6 +11,7 @@
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
+#include "support/foreign_locale.h"
 #include "support/live_heap.h"
 #include "support/sensor_bench.h"
 
@@ -158,6 +159,17 @@ TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
               std::vector<std::string>{"a0:1e-09  a1:-2.5e-05  a2:300  a3:1.23457e+06"});
+}
+
+TEST_F(IdentificationTest, CoefficientLineKeepsItsFormatUnderTheHostsGlobalLocale) {
+    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("X")));
+    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
+    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload({0.0, 0.0, 0.5, 1234.5})));
+    const test::ForeignGlobalLocale locale;
+    test::ConsoleCapture console;
+    ASSERT_EQ(KQ7SensorInit(), 1);
+    EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
+              std::vector<std::string>{"a0:0  a1:0  a2:0.5  a3:1234.5"});
 }
 
 TEST_F(IdentificationTest, ZeroBandsGiveAnEmptyTableAndStillTheCoefficientLine) {
