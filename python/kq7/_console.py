@@ -23,6 +23,28 @@ def _flush_c_streams() -> None:
     _fflush(None)
 
 
+def _restore_stdout(saved: int) -> None:
+    try:
+        os.dup2(saved, _STDOUT_FD)
+    finally:
+        os.close(saved)
+
+
+def _silence_stdout() -> int:
+    """Points descriptor 1 at the null device; returns a copy of the old one."""
+    saved = os.dup(_STDOUT_FD)
+    try:
+        null = os.open(os.devnull, os.O_WRONLY)
+        try:
+            os.dup2(null, _STDOUT_FD)
+        finally:
+            os.close(null)
+    except BaseException:
+        _restore_stdout(saved)
+        raise
+    return saved
+
+
 class Console:
     """Wraps each library call: silenced when quiet, else flushed in order."""
 
@@ -34,20 +56,14 @@ class Console:
         # Python's own pending output belongs before the library's.
         if sys.stdout is not None:
             sys.stdout.flush()
-        if not self.quiet:
-            try:
-                yield
-            finally:
-                _flush_c_streams()
-            return
-        saved = os.dup(_STDOUT_FD)
+        saved = _silence_stdout() if self.quiet else None
         try:
-            with open(os.devnull, "wb") as null:
-                os.dup2(null.fileno(), _STDOUT_FD)
-            try:
-                yield
-            finally:
-                _flush_c_streams()
-                os.dup2(saved, _STDOUT_FD)
+            yield
         finally:
-            os.close(saved)
+            # Nested, so that an interrupt landing in the flush (Ctrl-C) still
+            # gives descriptor 1 back.
+            try:
+                _flush_c_streams()
+            finally:
+                if saved is not None:
+                    _restore_stdout(saved)

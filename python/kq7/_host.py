@@ -17,6 +17,11 @@ class SerialHost:
         self.write_fn = _library.SerialWriteFn(self._write)
         self.read_fn = _library.SerialReadFn(self._read)
 
+    def _keep(self, error: BaseException) -> None:
+        # The first one tells what went wrong; later ones follow from it.
+        if self._error is None:
+            self._error = error
+
     def _write(self, data, length):
         if self._error is not None:
             return 0
@@ -24,17 +29,18 @@ class SerialHost:
             self._port.write(ctypes.string_at(data, length))
             return length
         except BaseException as error:  # must not reach C
-            self._error = error
+            self._keep(error)
             return 0
 
     def _read(self, dest, max_length):
-        if self._error is not None:
-            # The library keeps polling until its time limit; do not spin.
-            time.sleep(self._port.timeout)
-            return 0
-        if max_length <= 0:
-            return 0
         try:
+            if self._error is not None:
+                # The library keeps polling until its time limit; do not spin.
+                # A second Ctrl-C lands here most of the time.
+                time.sleep(self._port.timeout)
+                return 0
+            if max_length <= 0:
+                return 0
             # Block at most the port's timeout for the first byte, then take
             # what has already arrived, never more than the library asked for.
             received = self._port.read(1)
@@ -43,7 +49,7 @@ class SerialHost:
             ctypes.memmove(dest, received, len(received))
             return len(received)
         except BaseException as error:  # must not reach C
-            self._error = error
+            self._keep(error)
             return 0
 
     def raise_pending(self):

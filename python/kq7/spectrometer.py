@@ -104,6 +104,10 @@ class Spectrometer:
             return result
 
     def _identify(self) -> None:
+        # A failed identification may leave the library with another band
+        # count than `info`: capturing into a buffer of the old size would
+        # overrun it, so nothing captures until one succeeds.
+        self._identified = False
         if self._call(self._lib.KQ7SensorInit) != 1:
             raise SensorError("identification failed: no valid answer to the identification, band count or coefficient query")
         record = self._call(self._lib.KQ7Get_SensorInfo)
@@ -118,6 +122,11 @@ class Spectrometer:
         )
         self._wavelengths = _wavelengths(self._info.coefficients, self._info.band_count)
         self._wavelengths.flags.writeable = False
+        self._identified = True
+
+    def _require_identification(self) -> None:
+        if not self._identified:
+            raise SensorError("the sensor is not identified: its last identification failed")
 
     @property
     def info(self) -> SensorInfo:
@@ -132,6 +141,7 @@ class Spectrometer:
     def capture(self, shutter: int) -> np.ndarray:
         """One spectrum at `shutter`: uint16 counts, one per band."""
         shutter = _checked_int("shutter", shutter, 0, _INT32_MAX)
+        self._require_identification()
         spectrum = np.zeros(self._info.band_count, dtype=np.uint16)
         samples = spectrum.ctypes.data_as(ctypes.POINTER(ctypes.c_uint16))
         bands = self._call(self._lib.KQ7GetData, samples, shutter)
@@ -144,6 +154,7 @@ class Spectrometer:
         95 % and 100 % of `percent` of full scale, and returns it. A search that
         does not settle returns its bound, 12 or 10000."""
         percent = _checked_int("percent", percent, 1, 100)
+        self._require_identification()
         shutter = self._call(self._lib.KQ7OptSnenser, percent)
         if shutter == 0:
             raise SensorError(f"automatic exposure to {percent} % failed: a capture got no spectrum")

@@ -54,3 +54,35 @@ def test_failed_capture_raises_instead_of_returning_a_spectrum(monkeypatch, call
         monkeypatch.setattr(sensor, "_lib", _FailingExports(sensor._lib))
         with pytest.raises(kq7.SensorError, match=message):
             call(sensor)
+
+
+class _ReidentificationFails(_FailingExports):
+    """The coefficients are stored, but the identification after it fails,
+    as when the sensor stops answering the coefficient query: the library may
+    then hold a band count other than the Spectrometer's."""
+
+    captures = 0
+
+    @staticmethod
+    def KQ7SetWeaveLenthCoeff(coeffs, count):
+        return 1
+
+    @staticmethod
+    def KQ7SensorInit():
+        return 0
+
+    def KQ7GetData(self, buffer, shutter):
+        self.captures += 1
+        return 0
+
+
+def test_no_capture_into_a_buffer_sized_by_a_failed_identification(monkeypatch):
+    with kq7.Spectrometer() as sensor:
+        exports = _ReidentificationFails(sensor._lib)
+        monkeypatch.setattr(sensor, "_lib", exports)
+        with pytest.raises(kq7.SensorError, match="identification failed"):
+            sensor.write_coefficients(0.0, 0.0, 0.5, 399.9)
+        for call in (lambda: sensor.capture(100), lambda: sensor.auto_exposure(90)):
+            with pytest.raises(kq7.SensorError, match="not identified"):
+                call()
+        assert exports.captures == 0

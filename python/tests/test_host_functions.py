@@ -1,9 +1,11 @@
 """The serial callbacks, called through their C function pointers as the
 library calls them."""
 import ctypes
+import sys
 
 import pytest
 
+from kq7 import _host
 from kq7._host import SerialHost
 
 
@@ -63,3 +65,20 @@ def test_exception_in_a_callback_is_kept_and_raised_once_afterwards(error):
     with pytest.raises(type(error)):
         host.raise_pending()
     host.raise_pending()
+
+
+def test_interrupt_while_waiting_out_an_earlier_error_stays_out_of_c(monkeypatch):
+    # ctypes only reports an exception escaping a callback as "ignored".
+    escaped = []
+    monkeypatch.setattr(sys, "unraisablehook", escaped.append)
+    host = SerialHost(FakePort(error=OSError("port gone")))
+    assert _read(host, 2) == b""
+
+    def interrupted_sleep(seconds):
+        raise KeyboardInterrupt
+
+    monkeypatch.setattr(_host.time, "sleep", interrupted_sleep)
+    assert _read(host, 2) == b""
+    assert escaped == []
+    with pytest.raises(OSError, match="port gone"):
+        host.raise_pending()
