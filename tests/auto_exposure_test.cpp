@@ -11,6 +11,7 @@
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
+#include "support/foreign_locale.h"
 #include "support/sensor_bench.h"
 
 namespace kq7 {
@@ -100,6 +101,13 @@ TEST_F(AutoExposureTest, ProportionalEstimateIsShownUntruncatedAndCapturedTrunca
                            "now Shutter is :116.603  maxvalue is :57000\n");
 }
 
+TEST_F(AutoExposureTest, ProbeLineKeepsItsFormatUnderTheHostsGlobalLocale) {
+    peakAt = [](int32_t shutter) { return shutter == 20 ? 10000 : 57000; };
+    const test::ForeignGlobalLocale locale;
+    EXPECT_EQ(Search(90), 116);
+    EXPECT_EQ(ProbeLines(), std::vector<std::string>{"now Shutter is :116.603  maxvalue is :57000"});
+}
+
 TEST_F(AutoExposureTest, ShorteningMultipliesInDoublePrecision) {
     // 4314.53564 x 0.7 is 3020.17495: 3020.18 once rounded to single
     // precision, 3020.17 when multiplied in single precision.
@@ -108,6 +116,20 @@ TEST_F(AutoExposureTest, ShorteningMultipliesInDoublePrecision) {
     EXPECT_EQ(captures, (std::vector<int32_t>{20, 4314, 3020}));
     EXPECT_EQ(ProbeLines(), (std::vector<std::string>{"now Shutter is :4314.54  maxvalue is :65535",
                                                       "now Shutter is :3020.18  maxvalue is :57000"}));
+}
+
+TEST_F(AutoExposureTest, ProportionalStepRoundsTheProductBeforeAddingOne) {
+    // The third estimate is 9993.72559 when estimate x (target x 0.98 / peak)
+    // is rounded before the 1 is added, 9993.72461 when both are fused into
+    // one rounding: the line would show 9993.72.
+    peakAt = [](int32_t shutter) {
+        return shutter == 20 ? 5015 : shutter == 231 ? 26175 : shutter == 512 ? 2963 : 57000;
+    };
+    EXPECT_EQ(Search(90), 9993);
+    EXPECT_EQ(captures, (std::vector<int32_t>{20, 231, 512, 9993}));
+    EXPECT_EQ(ProbeLines(), (std::vector<std::string>{"now Shutter is :231.514  maxvalue is :26175",
+                                                      "now Shutter is :512.245  maxvalue is :2963",
+                                                      "now Shutter is :9993.73  maxvalue is :57000"}));
 }
 
 struct WindowEdgeCase {

@@ -11,6 +11,7 @@
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
+#include "support/foreign_locale.h"
 #include "support/live_heap.h"
 #include "support/sensor_bench.h"
 
@@ -140,6 +141,16 @@ INSTANTIATE_TEST_SUITE_P(
                       // Coefficients stay double until the sum: 1e10 + 1 is no float.
                       PolynomialCase{{10000000001.0, -1e10, 0, 0}, 1, {1}, "1.000000,"}));
 
+// Every product is rounded to double before it is summed: with a product
+// fused into the following addition, band 113 would be stored as 430.285736.
+TEST_F(IdentificationTest, ProductsAreRoundedBeforeTheyAreSummed) {
+    ASSERT_EQ(Identify("ABC-123", 113, {1.5e-7, -3e-4, 0.3, 400.00001679277341}), 1);
+    const SensorInfo& info = g_sensor->info;
+    ASSERT_EQ(info.wavelengths.size(), 113u);
+    EXPECT_EQ(info.wavelengths[112], 430.285767f);
+    EXPECT_EQ(info.wavelengthText.substr(info.wavelengthText.size() - 12), ",430.285767,");
+}
+
 TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
     host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("X")));
     host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
@@ -148,6 +159,17 @@ TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
               std::vector<std::string>{"a0:1e-09  a1:-2.5e-05  a2:300  a3:1.23457e+06"});
+}
+
+TEST_F(IdentificationTest, CoefficientLineKeepsItsFormatUnderTheHostsGlobalLocale) {
+    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("X")));
+    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
+    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload({0.0, 0.0, 0.5, 1234.5})));
+    const test::ForeignGlobalLocale locale;
+    test::ConsoleCapture console;
+    ASSERT_EQ(KQ7SensorInit(), 1);
+    EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
+              std::vector<std::string>{"a0:0  a1:0  a2:0.5  a3:1234.5"});
 }
 
 TEST_F(IdentificationTest, ZeroBandsGiveAnEmptyTableAndStillTheCoefficientLine) {

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <locale>
 #include <sstream>
 
 #include "sensor/sensor.h"
@@ -29,7 +30,9 @@ int Target(int32_t maxValue, int percent) {
 }
 
 void PrintProbe(float estimate, int peak) {
+    // The stream's default number format, whatever the host's locale.
     std::ostringstream line;
+    line.imbue(std::locale::classic());
     line << "now Shutter is :" << estimate << "  maxvalue is :" << peak;
     std::cout << line.str() << std::endl;
 }

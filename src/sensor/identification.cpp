@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <locale>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,9 +32,10 @@ std::string ReadIdentText(const uint8_t* payload, int64_t length) {
 }
 
 void PrintCoefficients(const double (&a)[kCoefficientCount]) {
-    // A fresh stream, so that the default number format holds whatever a
-    // host did to std::cout's flags.
+    // A fresh stream in the classic locale, so that the default number format
+    // holds whatever a host did to std::cout's flags or to the global locale.
     std::ostringstream line;
+    line.imbue(std::locale::classic());
     line << "a0:" << a[0] << "  a1:" << a[1] << "  a2:" << a[2] << "  a3:" << a[3];
     std::cout << line.str() << std::endl;
 }
