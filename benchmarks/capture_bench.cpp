@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Captures on the system clock. Every receive starts with the clock's 1 ms
 // sleep, so a capture at an unchanged shutter value (one receive) costs at
 // least one sleep; set beside a bare sleep of the same clock, the ratio of

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The frame codec on its own: the CRC, building a request, and finding and
 // checking a spectrum frame.
 #include <benchmark/benchmark.h>

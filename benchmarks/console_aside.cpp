@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "console_aside.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The library writes a dump line for every frame it receives, to standard
 // output. In the benchmarks those lines go to /dev/null, and the report goes
 // to where standard output pointed before.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "figures_reporter.h"
 
 namespace kq7::bench {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The console table of Google Benchmark, which also keeps what each benchmark
 // measured so that the figures that matter can be put side by side after the
 // run.

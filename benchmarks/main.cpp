@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Runs the benchmarks with the library's console lines set aside, prints the
 // usual table, then the figures that matter beside their targets.
 #include <benchmark/benchmark.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The CPU time that kq7 spends while it waits for spectra on a pseudo-terminal
 # served by kq7sim at a real baud rate: the user and system time of the kq7
 # process, as the kernel accounts them (the shell's `time`), per second of

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A whole spectrum exchange against a sensor that answers at once, with the
 // clock's 1 ms sleep taken out: what remains is the library's own work
 // (request, 2-, 3- and 10-byte reads, resynchronisation, dump line, CRC and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the shared library, its headers, a CMake package and a pkg-config
 # file. Every installed path is relative to the prefix, so an install tree can
 # be moved (and the Debian packages are built from the same rules).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Debian packages, one per install component:
 #   libnerb-kq7lib<major>  the shared library and its SONAME link
 #   libnerb-kq7lib-dev     headers, CMake package, pkg-config file, .so link

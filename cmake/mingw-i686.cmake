@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Toolchain file: the Windows DLL for 32-bit x86.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

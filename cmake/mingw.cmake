@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-building the Windows DLL with Debian's mingw-w64 (posix threads), for
 # the processor that the including toolchain file sets in
 # CMAKE_SYSTEM_PROCESSOR (x86_64 or i686).

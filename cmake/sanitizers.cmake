@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # KQ7_SANITIZE: sanitizers for every target, as a -fsanitize= list such as
 # "address,undefined". The first report ends the process, so a test that
 # trips a sanitizer fails.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The frame codec on arbitrary bytes. Every buffer handed to the codec is a
 // heap block of exactly the size the codec is told, so AddressSanitizer
 // reports any access beyond it.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The receive and the three exchanges against an arbitrary line. The input
 // chooses the call and its arguments, and then plays the sensor's side: each
 // read takes a control word (bytes to deliver, milliseconds that pass) and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The exports against arbitrary replies. The input chooses a sequence of
 // calls with their arguments and, for every request the library writes, how
 // the sensor answers it: silence, a well-formed reply (possibly with a

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "fuzz_clock.h"
 
 #include "link/clock.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A clock for the fuzz targets that never waits: it moves only when a target
 // moves it, and a target lets it jump past every time limit once its input
 // is used up, so that each receive ends within a few polls.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The fuzz targets' check of an invariant: in every build type (assert is
 // not), and a failure aborts so that libFuzzer keeps the input that caused it.
 #pragma once

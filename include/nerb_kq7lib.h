@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * nerb_kq7lib: driver for the KQ7 family of spectral sensors.
  *
@@ -108,6 +109,105 @@ KQ7_API int KQ7_CALL KQ7OptSnenser(int percent);
  * sensor. Returns 1 when the sensor acknowledged, else 0. `coeffs` is only
  * read. */
 KQ7_API int KQ7_CALL KQ7SetWeaveLenthCoeff(const double *coeffs, int count);
+
+/* ------------------------------------------------------------------------
+ * The device interface: any number of sensors, each on its own link.
+ *
+ * A device is opened on the host's two link functions and a context pointer
+ * that the library hands back to them unchanged; it sends nothing until asked.
+ * Every call returns KQ7_OK (0) or one of the negative KQ7_ERR_ codes below,
+ * and prints nothing: the lines that the seven exports print go to the
+ * device's log function instead, when one is set.
+ *
+ * Threads: different devices may be driven from different threads at once.
+ * One device serves one call at a time; a call made while another runs on the
+ * same device (from another thread, or from inside a link function) returns
+ * KQ7_ERR_IN_USE at once and sends nothing.
+ *
+ * The link functions are kept until the device is closed. They must return:
+ * never throw, longjmp or otherwise unwind through the library. A read
+ * function that meets an unrecoverable error (an unplugged adapter) should
+ * call kq7_cancel on its device and return 0.
+ *
+ * Late replies: after an exchange that resent its request or ended without a
+ * valid reply, the next exchange first discards what the read function has
+ * waiting (a few tens of milliseconds at most). A duplicate reply still on
+ * its way at that moment cannot be told from a fresh one; a host that saw a
+ * call fail and wants certainty waits a moment, or closes and reopens the
+ * port, before the next call. The same holds for the seven exports.
+ * --------------------------------------------------------------------- */
+
+/* Result codes. KQ7_OK is 0; every failure is negative. */
+#define KQ7_OK 0
+#define KQ7_ERR_INVALID_ARGUMENT (-1)  /* null pointer, value out of range, buffer too small */
+#define KQ7_ERR_NOT_IDENTIFIED (-2)    /* no successful kq7_identify on this device yet */
+#define KQ7_ERR_NO_REPLY (-3)          /* the sensor stayed silent until the time limit */
+#define KQ7_ERR_REJECTED_REPLY (-4)    /* a reply came with a wrong header, command, length or CRC */
+#define KQ7_ERR_BUSY (-5)              /* the sensor answered that it is busy */
+#define KQ7_ERR_BAD_IDENTIFICATION (-6) /* band count out of range, or a short coefficient reply */
+#define KQ7_ERR_SHORT_SPECTRUM (-7)    /* the spectrum reply held fewer samples than the band count */
+#define KQ7_ERR_OUT_OF_RANGE (-8)      /* exposure search ended at a bound without reaching the window */
+#define KQ7_ERR_CANCELLED (-9)         /* kq7_cancel ended the call */
+#define KQ7_ERR_IN_USE (-10)           /* another call is running on this device */
+
+typedef struct kq7_device kq7_device;
+
+/* The link functions of a device. `context` is the pointer given to kq7_open.
+ * Write: sends `length` bytes at `data`; its result is ignored.
+ * Read: stores at most `maxLength` bytes at `dest` and returns how many, 0
+ * when none are there yet (it may wait briefly, a few milliseconds, first). */
+typedef int64_t(KQ7_CALL *kq7_write_fn)(void *context, const uint8_t *data, int64_t length);
+typedef int64_t(KQ7_CALL *kq7_read_fn)(void *context, uint8_t *dest, int64_t maxLength);
+/* One log line, without its line end, valid only during the call. */
+typedef void(KQ7_CALL *kq7_log_fn)(void *context, const char *line);
+
+/* Opens a device on a link. No I/O. NULL when a function is null or memory
+ * ran out. */
+KQ7_API kq7_device *KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void *context);
+
+/* Releases the device; NULL is allowed. Not while a call runs on it. */
+KQ7_API void KQ7_CALL kq7_close(kq7_device *device);
+
+/* Reads identification text, band count and wavelength coefficients. */
+KQ7_API int KQ7_CALL kq7_identify(kq7_device *device);
+
+/* Copies the record of the last successful kq7_identify. Sends nothing. */
+KQ7_API int KQ7_CALL kq7_get_info(const kq7_device *device, SensorInfoC *info);
+
+/* open 1 opens the shutter, 0 closes it. KQ7_OK once acknowledged. */
+KQ7_API int KQ7_CALL kq7_set_shutter_open(kq7_device *device, int open);
+
+/* Captures one spectrum at `shutter` into `samples`, which holds `capacity`
+ * values. Returns the band count (0 or more), or an error; a capacity below
+ * the band count is refused before anything is sent. On failure `samples` is
+ * untouched. */
+KQ7_API int KQ7_CALL kq7_capture(kq7_device *device, int32_t shutter, uint16_t *samples,
+                                 int32_t capacity);
+
+/* Searches the shutter value at which the largest sample lies between 95 %
+ * and 100 % of `percent` of full scale, and stores the value it ends on in
+ * `*shutter`. KQ7_OK when the peak landed in that window; KQ7_ERR_OUT_OF_RANGE
+ * when the search stopped at 12, at 10000 or at its probe limit (the value is
+ * stored all the same); another error when a capture failed. */
+KQ7_API int KQ7_CALL kq7_auto_exposure(kq7_device *device, int percent, int32_t *shutter);
+
+/* Writes `count` (4 to 124) coefficients, a0 first, into the sensor. KQ7_OK
+ * once acknowledged. The device's record changes at the next kq7_identify. */
+KQ7_API int KQ7_CALL kq7_write_coefficients(kq7_device *device, const double *coeffs, int count);
+
+/* Ends the call running on `device` at its next poll of the read function,
+ * with KQ7_ERR_CANCELLED; no effect when no call runs. Safe from any thread
+ * and from a signal handler. NULL: the device behind the seven exports. */
+KQ7_API void KQ7_CALL kq7_cancel(kq7_device *device);
+
+/* Sends the device's log lines to `log` (NULL: silent, the default). */
+KQ7_API void KQ7_CALL kq7_set_log(kq7_device *device, kq7_log_fn log, void *context);
+
+/* A short English text for a result code; never NULL. */
+KQ7_API const char *KQ7_CALL kq7_strerror(int result);
+
+/* The library's version, "MAJOR.MINOR.PATCH". */
+KQ7_API const char *KQ7_CALL kq7_version(void);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up a fresh Debian 12 machine, builds a Release with the benchmarks and
 # prints the figures: the benchmark suite (three repetitions, means), then the
 # CPU time of kq7 waiting on a pseudo-terminal. Extra arguments go to the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up a fresh Debian 12 machine, builds the library and its tools, and
 # shows a spectrum: kq7 against the built-in virtual sensor searches the
 # exposure for a peak at 90 % of full scale and writes spectrum.csv and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs from Debian's packages whatever a fresh Debian 12 machine lacks to
 # build and check the project: every package named in
 # scripts/debian-packages/*.txt, or only in the lists named as arguments

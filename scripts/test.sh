@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up a fresh Debian 12 machine and runs every check of the project:
 # each script in scripts/checks, in the order of their names. The first that
 # fails stops the run.

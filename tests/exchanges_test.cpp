@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "link/exchanges.h"
 
 #include <gtest/gtest.h>

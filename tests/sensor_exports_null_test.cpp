@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Every export before the first KQ7SensorInit, while g_sensor is null.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The built shared library, loaded as a host loads it. It has its own copy of
 // every piece of state (and the real clock), so it is driven through its
 // seven exports only, by a sensor that answers at once.

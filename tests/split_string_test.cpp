@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "sensor/split_string.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Automatic exposure, one capture, and a PNG plot of counts against wavelength.
 
     plot_spectrum.py OUTPUT.png [--port /dev/ttyUSB0] [--percent 90]

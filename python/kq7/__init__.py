@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """KQ7 spectral sensors from Python.
 
     with kq7.Spectrometer("/dev/ttyUSB0") as sensor:

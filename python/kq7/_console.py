@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The library's diagnostics go to the process's standard output (file
 descriptor 1), partly through C stdio buffers that it never flushes. Quiet mode
 points descriptor 1 at the null device for the length of each call."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The two host functions that the library calls to write and read the serial
 port. They run inside a library call, so nothing may propagate out of them
 into C: an exception is kept and raised once the call has returned."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The shared library nerb_kq7lib through ctypes: where it is, and the exact
 prototypes of its seven exports and two host functions."""
 import ctypes

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Finds files of the surrounding source tree: the shared library and kq7sim.
 
 An environment variable wins; then the build trees of the repository this

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The one exception that the kq7 package raises for a failed sensor operation."""
 
 

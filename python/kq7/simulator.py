@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The virtual sensor `kq7sim --pty` as a child process: a pseudo-terminal that
 answers like a KQ7 sensor, for use without hardware."""
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """One KQ7 sensor on a serial port, driven through nerb_kq7lib."""
 import ctypes
 import operator

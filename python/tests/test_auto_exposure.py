@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 import pytest
 
 @pytest.mark.parametrize("percent", [50, 90, 100])

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Quiet mode lends descriptor 1 to the null device and must give it back on
 every way out of a call."""
 import os

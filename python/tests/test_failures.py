@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Failures become SensorError, in bounded time, never a stale spectrum."""
 import time
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The serial callbacks, called through their C function pointers as the
 library calls them."""
 import ctypes

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Opening and closing, console output, and sensors that answer awkwardly."""
 import os
 

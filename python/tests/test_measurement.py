@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Identification, wavelengths and capture against one kq7sim."""
 import numpy as np
 import pytest

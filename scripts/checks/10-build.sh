@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything with warnings as errors and checks that the shared
 # library exports the seven KQ7 functions and nothing else.
 set -euo pipefail

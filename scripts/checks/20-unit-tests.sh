@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The unit tests of the build made by 10-build.sh.
 set -euo pipefail
 cd "$(dirname "$0")/../.."

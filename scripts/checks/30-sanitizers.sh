@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything with AddressSanitizer (leak detection on) and
 # UndefinedBehaviorSanitizer and runs the whole test suite there. The first
 # report of either ends the test that caused it, so any report fails.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for a bounded time, starting from
 # the seed corpus in fuzz/corpus. A crash, a sanitizer report, a leak, a

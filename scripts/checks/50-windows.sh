@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds nerb_kq7lib.dll for x86-64 and 32-bit x86 with mingw-w64 and
 # checks that each exports exactly the seven KQ7 functions under their plain
 # names, needs no MinGW runtime DLL, and that a C client compiled with the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # kq7 against kq7sim over a real pseudo-terminal, with the binaries of the
 # build made by 10-build.sh. Any pytest failure fails the check, also "no
 # tests collected" (exit status 5).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the kq7 tool against the in-process virtual sensor under valgrind's
 # memcheck: identification, a capture and an automatic exposure must show no
 # memory error and leak nothing.

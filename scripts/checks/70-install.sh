@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the library into a scratch prefix and builds the Debian packages,
 # then proves both usable from outside the project: a small C program
 # (tests/consumer) is built with CMake's find_package and with pkg-config and

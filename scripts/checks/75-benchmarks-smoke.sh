@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the benchmarks into the CI build (warnings as errors) and runs each
 # one briefly: they must build and run without an error. No figure is judged.
 set -euo pipefail

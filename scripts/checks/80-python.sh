@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Python package kq7 against the build made by 10-build.sh: its pytest
 # suite drives build/ci's library and kq7sim; then pip installs the package
 # offline, from a copy so that the tree stays clean.

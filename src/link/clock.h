@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The library's only time sources: the 1 ms pause at the start of every
 // receive and the millisecond tick that timed receives measure their limits
 // with. Tests and benchmarks install a clock of their own.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The three exchanges that the sensor code holds with the sensor. Each returns
 // a payload length (the payload then starts at RxBuffer[0]), an ERR_ code, or
 // NO_REPLY.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Building, finding and checking frames. Pure functions over caller buffers:
 // no state, no allocation, no output.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The KQ7 wire format: one frame layout in both directions.
 //
 //   offset 0      0x55            header, first byte

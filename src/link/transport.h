@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The serial transport: the host's two functions, one transmit and one
 // receive buffer, and the receive that gathers one reply frame.
 #pragma once

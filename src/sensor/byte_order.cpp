@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "sensor/byte_order.h"
 
 #include <algorithm>

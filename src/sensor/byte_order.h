@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Numbers in sensor payloads are big-endian (most significant byte first);
 // spectrum samples are the exception and are never converted.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The sensor exports. Each works on g_sensor and refuses to run before the
 // first KQ7SensorInit.
 #include <cstring>

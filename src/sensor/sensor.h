@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The one device object behind the exports.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "sensor/sensor_info.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Replaces the global allocation functions of this test program. The
 // replacements allocate from the C library's own allocator and count.
 #include "counting_allocator.h"

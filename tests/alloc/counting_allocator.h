@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Counts the heap allocations the process makes while counting is on: every
 // operator new of the program and, with the GNU C library (and no sanitizer's
 // allocator), malloc, calloc and realloc, so that allocations inside the C

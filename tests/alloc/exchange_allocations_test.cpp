@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // An exchange runs on static buffers only: no heap allocation from the
 // request to the checked reply, whether the sensor answers or not.
 #include <gtest/gtest.h>

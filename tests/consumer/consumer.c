@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Uses the installed library over a silent link: registers the two host
  * functions, lets identification fail and reads back the (empty) record.

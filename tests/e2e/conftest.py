@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs kq7sim --pty in the background and kq7 --port against it.
 
 The binaries come from KQ7_BIN and KQ7SIM_BIN, or from build/ci/tools.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """kq7 against kq7sim over a real pseudo-terminal."""
 import subprocess
 import time

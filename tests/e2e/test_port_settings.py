@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The line settings kq7 gives a port, read back from a pseudo-terminal."""
 import os
 import select

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Captures what the library writes to standard output (both printf and
 // std::cout reach file descriptor 1) for exact comparison.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A clock that only moves when told to: sleeping advances it by the slept
 // time, and the scripted host advances it while the line is silent.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Makes a locale with a decimal comma and thousands grouping the global C++
 // locale for its lifetime, as a host may do; the previous one comes back at
 // the end. Streams created meanwhile take it up unless told otherwise.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A sensor that answers every request at once with a frame prepared in
 // advance, handing it out as fast as the library reads, and that allocates
 // nothing while it does so. It leaves only the library's own work in an

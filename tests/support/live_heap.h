@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Bytes currently allocated on the heap, as the allocator in use counts them
 // (AddressSanitizer's when the tests run under it, glibc's otherwise).
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The sensor side of the link, scripted by a test: it records every frame the
 // library writes and answers each write with the next queued reply (or asks a
 // responder), delivering the bytes in chosen chunk sizes after chosen delays

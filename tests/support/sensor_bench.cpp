@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "support/sensor_bench.h"
 
 #include <cstring>

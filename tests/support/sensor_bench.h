@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A bench for the sensor exports: fake clock, scripted sensor side, and a
 // g_sensor that every test starts and ends without.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7/commands.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The kq7 commands. Each identifies the sensor first (KQ7SensorInit), writes
 // its data through WriteData and throws Failure when something goes wrong.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7/console.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Keeps kq7's data output apart from the library's console lines: the
 // library prints to file descriptor 1, so kq7 moves its own output to a copy
 // of it and points descriptor 1 at standard error (or at /dev/null).

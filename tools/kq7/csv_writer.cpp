@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7/csv_writer.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A failed kq7 command: one line for standard error and the exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7/host_link.h"
 
 namespace kq7tool {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The pair of host functions kq7 lends to the library, and what came back
 // through them.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // kq7: a command-line host for KQ7 spectral sensors. Without --port it talks
 // to the built-in virtual sensor.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7/serial_port.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A real serial port (or a pseudo-terminal) as the library's host functions.
 #pragma once
 

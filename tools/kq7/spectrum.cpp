@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7/spectrum.h"
 
 #include <algorithm>

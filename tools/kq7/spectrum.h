@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Spectra as kq7 captures and writes them.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A line plot of counts against wavelength as a standalone SVG document.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // kq7sim: a virtual KQ7 sensor on a pseudo-terminal. Prints the device path
 // as its first line and serves until SIGTERM or SIGINT.
 #include <signal.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "kq7sim/pty_server.h"
 
 #include <fcntl.h>

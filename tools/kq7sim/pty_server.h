@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The virtual sensor behind a pseudo-terminal: any host program opens the
 // slave side like a USB serial adapter.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "sim/in_process.h"
 
 #include <chrono>

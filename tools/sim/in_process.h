@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The virtual sensor as a pair of host functions for KQ7Set_Serial_FUN, in the
 // same process: what the library writes goes straight to one process-wide
 // VirtualSensor, and its replies come back through the read function as they

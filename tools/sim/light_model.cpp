@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "sim/light_model.h"
 
 #include <algorithm>

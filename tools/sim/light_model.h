@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the virtual sensor's detector sees: a lamp with a smooth continuum and
 // a few narrow emission lines, on top of a dark level, with noise.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 #include "sim/outbox.h"
 
 #include <algorithm>

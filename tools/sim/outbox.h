@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Reply bytes on their way from the virtual sensor to the host, each with the
 // moment it may leave: after a reply delay, a few bytes at a time, or at the
 // pace of a real baud rate.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // How a virtual KQ7 sensor is built and how it misbehaves.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A KQ7 sensor on the far side of the serial link: it takes request frames
 // byte by byte and answers every command of the protocol as the instrument
 // does, with an injected fault if its configuration asks for one.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // kq7's commands against the in-process virtual sensor.
 #include <gtest/gtest.h>
 

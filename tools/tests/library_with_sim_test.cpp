@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The library's exports against the in-process virtual sensor.
 #include <gtest/gtest.h>
 
