@@ -7,6 +7,8 @@
 # only when a component is installed on its own, as CPack does, so a plain
 # `cmake --install` stays free of Debian's files.
 set(KQ7_DEBIAN_DOC_DIR ${PROJECT_BINARY_DIR}/debian-doc)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 find_program(KQ7_GZIP gzip REQUIRED)
 
 # Compresses as Debian does: best ratio, no name and time in the archive, so
@@ -77,7 +79,7 @@ function(kq7_debian_changelog destination)
   kq7_release_date(date)
   set(version ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
   file(CONFIGURE OUTPUT ${destination} CONTENT [[
-nerb-kq7lib (@version@) unstable; urgency=medium
+@CPACK_PACKAGE_NAME@ (@version@) unstable; urgency=medium
 
   * Upstream release @PROJECT_VERSION@; its changes are listed in
     changelog.gz beside this file.

@@ -23,7 +23,7 @@ function(kq7_only_calls_ldconfig script out)
 endfunction()
 
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
-  set(tree ${CPACK_TOPLEVEL_DIRECTORY}/ldconfig-scripts-dropped)
+  set(tree ${deb}.tree)
   file(REMOVE_RECURSE ${tree})
   execute_process(COMMAND ${KQ7_DPKG_DEB} --raw-extract ${deb} ${tree}
     COMMAND_ERROR_IS_FATAL ANY)
