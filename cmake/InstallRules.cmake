@@ -42,3 +42,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/nerb_kq7lib.pc.in
 install(FILES ${PROJECT_BINARY_DIR}/nerb_kq7lib.pc
   DESTINATION ${KQ7_PKGCONFIG_DIR}
   COMPONENT Development)
+
+if(KQ7_BUILD_TOOLS)
+  include(${CMAKE_CURRENT_LIST_DIR}/ManPages.cmake)
+endif()

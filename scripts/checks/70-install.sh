@@ -4,7 +4,8 @@
 # then proves both usable from outside the project: a small C program
 # (tests/consumer) is built with CMake's find_package and with pkg-config and
 # run against a silent link. The packages' contents and dependencies are
-# checked after unpacking them with dpkg-deb.
+# checked after unpacking them with dpkg-deb, and lintian must find no error
+# and no warning in them.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -82,6 +83,13 @@ runtime=libnerb-kq7lib$major
 for name in "$runtime" libnerb-kq7lib-dev nerb-kq7lib-tools; do
   [ -n "${listing[$name]+set}" ] || fail "package $name was not built"
 done
+
+# lintian, Debian's own package checker: a warning that does not apply is
+# overridden, with its reason, in packaging/debian/lintian-overrides.
+lintian --display-info --fail-on error,warning "$debs"/*.deb >"$build_dir/lintian.log" 2>&1 ||
+  { cat "$build_dir/lintian.log"; fail "lintian found errors or warnings"; }
+sed '/^running with root privileges/d' "$build_dir/lintian.log"
+echo "lintian: no error, no warning"
 
 # The SONAME link only in the runtime package, the unversioned link only in
 # the development package.
