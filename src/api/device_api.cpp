@@ -8,6 +8,30 @@
 
 using kq7::DeviceCall;
 
+namespace {
+
+enum Requirement { kAnyState, kIdentified };
+
+// Runs `operation` as the one call on `device`: KQ7_ERR_INVALID_ARGUMENT for a
+// null device or invalid arguments, KQ7_ERR_IN_USE while another call runs,
+// KQ7_ERR_NOT_IDENTIFIED when the operation needs an identified sensor.
+template <typename Device, typename Operation>
+int Run(Device* device, bool argumentsValid, Requirement requirement, Operation operation) {
+    if (device == nullptr || !argumentsValid) {
+        return KQ7_ERR_INVALID_ARGUMENT;
+    }
+    const DeviceCall call(*device);
+    if (call.Refused()) {
+        return KQ7_ERR_IN_USE;
+    }
+    if (requirement == kIdentified && !device->identified) {
+        return KQ7_ERR_NOT_IDENTIFIED;
+    }
+    return operation(*device);
+}
+
+}  // namespace
+
 extern "C" {
 
 KQ7_API kq7_device* KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void* context) {
@@ -24,89 +48,49 @@ KQ7_API kq7_device* KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void
 KQ7_API void KQ7_CALL kq7_close(kq7_device* device) { delete device; }
 
 KQ7_API int KQ7_CALL kq7_identify(kq7_device* device) {
-    if (device == nullptr) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const DeviceCall call(*device);
-    if (call.Refused()) {
-        return KQ7_ERR_IN_USE;
-    }
-    const int result = device->sensor.Initialize();
-    device->identified = result == KQ7_OK;
-    return result;
+    return Run(device, true, kAnyState, [](kq7_device& d) {
+        const int result = d.sensor.Initialize();
+        d.identified = result == KQ7_OK;
+        return result;
+    });
 }
 
 KQ7_API int KQ7_CALL kq7_get_info(const kq7_device* device, SensorInfoC* info) {
-    if (device == nullptr || info == nullptr) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const DeviceCall call(*device);
-    if (call.Refused()) {
-        return KQ7_ERR_IN_USE;
-    }
-    if (!device->identified) {
-        return KQ7_ERR_NOT_IDENTIFIED;
-    }
-    *info = kq7::ToSensorInfoC(device->sensor.info);
-    return KQ7_OK;
+    return Run(device, info != nullptr, kIdentified, [info](const kq7_device& d) {
+        *info = kq7::ToSensorInfoC(d.sensor.info);
+        return KQ7_OK;
+    });
 }
 
 KQ7_API int KQ7_CALL kq7_set_shutter_open(kq7_device* device, int open) {
-    if (device == nullptr || (open != 0 && open != 1)) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const DeviceCall call(*device);
-    if (call.Refused()) {
-        return KQ7_ERR_IN_USE;
-    }
-    return device->identified ? device->sensor.SetShutterState(open) : KQ7_ERR_NOT_IDENTIFIED;
+    return Run(device, open == 0 || open == 1, kIdentified,
+               [open](kq7_device& d) { return d.sensor.SetShutterState(open); });
 }
 
 KQ7_API int KQ7_CALL kq7_capture(kq7_device* device, int32_t shutter, uint16_t* samples, int32_t capacity) {
-    if (device == nullptr || samples == nullptr) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const DeviceCall call(*device);
-    if (call.Refused()) {
-        return KQ7_ERR_IN_USE;
-    }
-    if (!device->identified) {
-        return KQ7_ERR_NOT_IDENTIFIED;
-    }
-    kq7::Sensor& sensor = device->sensor;
-    const int32_t bandnumber = sensor.info.bandnumber;
-    // The host's buffer is never trusted to be big enough.
-    if (capacity < bandnumber) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const int result = sensor.Capture(shutter);
-    if (result != KQ7_OK) {
-        return result;
-    }
-    std::memcpy(samples, sensor.samples, static_cast<size_t>(bandnumber) * sizeof(uint16_t));
-    return bandnumber;
+    return Run(device, samples != nullptr, kIdentified, [=](kq7_device& d) {
+        const int32_t bandnumber = d.sensor.info.bandnumber;
+        // The host's buffer is never trusted to be big enough.
+        if (capacity < bandnumber) {
+            return KQ7_ERR_INVALID_ARGUMENT;
+        }
+        const int result = d.sensor.Capture(shutter);
+        if (result != KQ7_OK) {
+            return result;
+        }
+        std::memcpy(samples, d.sensor.samples, static_cast<size_t>(bandnumber) * sizeof(uint16_t));
+        return bandnumber;
+    });
 }
 
 KQ7_API int KQ7_CALL kq7_auto_exposure(kq7_device* device, int percent, int32_t* shutter) {
-    if (device == nullptr || shutter == nullptr) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const DeviceCall call(*device);
-    if (call.Refused()) {
-        return KQ7_ERR_IN_USE;
-    }
-    return device->identified ? device->sensor.AutoExposure(percent, *shutter) : KQ7_ERR_NOT_IDENTIFIED;
+    return Run(device, shutter != nullptr, kIdentified,
+               [=](kq7_device& d) { return d.sensor.AutoExposure(percent, *shutter); });
 }
 
 KQ7_API int KQ7_CALL kq7_write_coefficients(kq7_device* device, const double* coeffs, int count) {
-    if (device == nullptr || coeffs == nullptr || count < kq7::kMinCoefficients || count > kq7::kMaxCoefficients) {
-        return KQ7_ERR_INVALID_ARGUMENT;
-    }
-    const DeviceCall call(*device);
-    if (call.Refused()) {
-        return KQ7_ERR_IN_USE;
-    }
-    return device->identified ? device->sensor.WriteCoefficients(coeffs, count) : KQ7_ERR_NOT_IDENTIFIED;
+    const bool valid = coeffs != nullptr && count >= kq7::kMinCoefficients && count <= kq7::kMaxCoefficients;
+    return Run(device, valid, kIdentified, [=](kq7_device& d) { return d.sensor.WriteCoefficients(coeffs, count); });
 }
 
 KQ7_API void KQ7_CALL kq7_cancel(kq7_device* device) {
