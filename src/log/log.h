@@ -27,6 +27,8 @@ constexpr size_t kLogLineCapacity = 1400;
 // One line under construction. Text past the capacity is dropped.
 class LogLine {
 public:
+    LogLine() { text_[0] = '\0'; }
+
     LogLine& Text(const char* text);
     LogLine& Int(int64_t value);
     // As a default-formatted std::ostream shows it (printf "%g": six
@@ -39,7 +41,7 @@ public:
 private:
     void Append(const char* first, size_t n);
 
-    char text_[kLogLineCapacity] = {};
+    char text_[kLogLineCapacity];  // NUL-terminated after length_ characters
     size_t length_ = 0;
 };
 
