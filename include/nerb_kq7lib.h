@@ -179,7 +179,8 @@ KQ7_API void KQ7_CALL kq7_close(kq7_device *device);
  * holds: the next capture sends it. */
 KQ7_API int KQ7_CALL kq7_identify(kq7_device *device);
 
-/* Copies the record of the last successful kq7_identify. Sends nothing. */
+/* Copies the record read by the last kq7_identify, which must have
+ * succeeded. Sends nothing. */
 KQ7_API int KQ7_CALL kq7_get_info(const kq7_device *device, SensorInfoC *info);
 
 /* open 1 opens the shutter, 0 closes it (other values: invalid argument).
