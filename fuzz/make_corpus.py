@@ -133,6 +133,17 @@ def main():
     export_answer(seed, b"")
     write("exports", "init_capture_auto_coefficients", seed.build())
 
+    # Calls 6 to 11: the same on a device of the device interface; 9 is a
+    # capture with the capacity (-1 to 2048) before the shutter value.
+    seed = Input().number(6, 1)
+    export_answer(seed, b"KQ7-A1234-rev2")
+    export_answer(seed, struct.pack(">i", bands))
+    export_answer(seed, struct.pack(">4d", 1e-9, -2e-5, 0.6, 330.0))
+    seed.number(9, 1).number(bands, 2, lowest=-1).int32(100)
+    export_answer(seed, b"")
+    export_answer(seed, spectrum(bands))
+    write("exports", "device_identify_capture", seed.build())
+
 
 if __name__ == "__main__":
     main()

@@ -2,21 +2,19 @@
 #include "kq7/spectrum.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "kq7/failure.h"
+#include "sensor/wavelength.h"
 
 namespace kq7tool {
 
 std::vector<double> Wavelengths(const SensorInfoC& info) {
-    const double a0 = info.coeff[0];
-    const double a1 = info.coeff[1];
-    const double a2 = info.coeff[2];
-    const double a3 = info.coeff[3];
+    const std::array<double, 4> a{info.coeff[0], info.coeff[1], info.coeff[2], info.coeff[3]};
     std::vector<double> wavelengths;
     for (int band = 1; band <= info.bandnumber; ++band) {
-        const double x = band;
-        wavelengths.push_back(((a0 * x + a1) * x + a2) * x + a3);
+        wavelengths.push_back(kq7::Wavelength(a, band));
     }
     return wavelengths;
 }
