@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,6 @@
 #include "kq7/commands.h"
 #include "kq7/console.h"
 #include "kq7/failure.h"
-#include "kq7/host_link.h"
 #include "kq7/interrupt.h"
 #include "kq7/option_placement.h"
 #include "kq7/serial_port.h"
@@ -33,16 +33,14 @@ void AddSpectrumOutput(CLI::App& command, kq7tool::SpectrumOutput& output, bool&
     command.add_flag("--strict", strict, "Fail (exit 7 or 8) on a saturated spectrum or an exposure out of range");
 }
 
-kq7tool::Sensor OpenSensor(const std::string& port, int baud, bool sim) {
+// The port, or the built-in virtual sensor.
+std::unique_ptr<kq7tool::ByteLink> OpenLink(const std::string& port, int baud, bool sim) {
     if (sim) {
         std::fputs("kq7: using the built-in virtual sensor: the spectra are made up\n", stderr);
         kq7sim::StartInProcess(kq7sim::SimConfig{});
-        kq7tool::RegisterHostLink(kq7sim::InProcessWrite, kq7sim::InProcessRead);
-        return kq7tool::Sensor({kSimPort, 0, true});
+        return std::make_unique<kq7tool::VirtualSensorLink>();
     }
-    kq7tool::OpenSerialPort(port, baud);
-    kq7tool::RegisterHostLink(kq7tool::SerialPortWrite, kq7tool::SerialPortRead);
-    return kq7tool::Sensor({port, baud, false});
+    return std::make_unique<kq7tool::SerialPort>(port, baud);
 }
 
 int UsageError(const std::string& message) {
@@ -145,7 +143,8 @@ int main(int argc, char** argv) {
     try {
         kq7tool::SeparateDataFromConsole(!verbose);
         kq7tool::CatchInterrupt();
-        kq7tool::Sensor sensor = OpenSensor(port, baud, sim);
+        const std::unique_ptr<kq7tool::ByteLink> link = OpenLink(port, baud, sim);
+        kq7tool::Sensor sensor(*link, {sim ? kSimPort : port, sim ? 0 : baud, sim});
         run(sensor);
     } catch (const kq7tool::Failure& failure) {
         std::fprintf(stderr, "kq7: %s\n", failure.what());

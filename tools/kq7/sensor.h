@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kq7/byte_link.h"
 #include "nerb_kq7lib.h"
 
 namespace kq7tool {
@@ -23,9 +24,19 @@ struct SensorPlace {
     bool virtualSensor = false;
 };
 
+// One sensor on `bytes`, which must outlive it. It counts what the sensor
+// sent, keeps the progress line of a wait going, and reports why the link
+// failed.
 class Sensor {
 public:
-    explicit Sensor(SensorPlace place) : place_(std::move(place)) {}
+    Sensor(ByteLink& bytes, SensorPlace place);
+    ~Sensor();
+    Sensor(const Sensor&) = delete;
+    Sensor& operator=(const Sensor&) = delete;
+
+    // The link functions' side: what the library writes and reads.
+    int64_t Write(const uint8_t* data, int64_t length);
+    int64_t Read(uint8_t* dest, int64_t maxLength);
 
     const SensorPlace& Place() const { return place_; }
 
@@ -48,8 +59,12 @@ public:
 
 private:
     std::string NoAnswerHint() const;
+    // Throws the link's failure, if it failed.
+    void CheckLink() const;
 
+    ByteLink& bytes_;
     SensorPlace place_;
+    uint64_t received_ = 0;
     SensorInfoC info_{};
 };
 
