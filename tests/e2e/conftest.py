@@ -35,13 +35,14 @@ class Simulator:
             self.stop()
             raise RuntimeError("kq7sim printed no device path: " + self.process.stderr.read())
 
-    def kq7(self, *args):
-        """Runs kq7 --port PORT -q ARGS; returns the CompletedProcess."""
+    def kq7(self, *args, **kwargs):
+        """Runs kq7 --port PORT -q ARGS (subprocess.run's KWARGS); returns the CompletedProcess."""
         return subprocess.run(
             [KQ7, "--port", self.port, "-q", *args],
             capture_output=True,
             text=True,
             timeout=RUN_TIMEOUT_S,
+            **kwargs,
         )
 
     def stop(self):
