@@ -23,6 +23,8 @@ void OnInterrupt(int) { g_interrupted = 1; }
 void CatchInterrupt() {
     struct sigaction action{};
     action.sa_handler = OnInterrupt;
+    // A second Ctrl-C ends kq7 at once, for whoever cannot wait for the clean end.
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 }

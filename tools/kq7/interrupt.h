@@ -5,7 +5,7 @@
 
 namespace kq7tool {
 
-// Catches SIGINT from now on.
+// Catches the first SIGINT from now on; a second one ends kq7 as usual.
 void CatchInterrupt();
 
 // Whether Ctrl-C was pressed.
