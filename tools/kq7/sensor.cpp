@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "kq7/failure.h"
+#include "kq7/interrupt.h"
 #include "kq7/wait_progress.h"
 
 namespace kq7tool {
@@ -99,7 +100,14 @@ void Sensor::SetShutter(bool open) {
     }
 }
 
+void Sensor::StopIfInterrupted() const {
+    if (Interrupted()) {
+        throw Failure(kExitInterrupted, "interrupted");
+    }
+}
+
 std::vector<uint16_t> Sensor::Capture(int shutter) {
+    StopIfInterrupted();
     std::vector<uint16_t> samples(static_cast<size_t>(info_.bandnumber > 0 ? info_.bandnumber : 0));
     const WaitProgress progress("capture at shutter value " + std::to_string(shutter),
                                 AtMost(CaptureLimitSeconds(shutter)));
@@ -111,6 +119,7 @@ std::vector<uint16_t> Sensor::Capture(int shutter) {
 }
 
 Sensor::Exposure Sensor::AutoExposure(int percent) {
+    StopIfInterrupted();
     const WaitProgress progress("exposure search", "each capture " + AtMost(CaptureLimitSeconds(kLongestShutter)));
     const int shutter = KQ7OptSnenser(percent);
     if (shutter == 0) {

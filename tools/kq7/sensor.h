@@ -59,6 +59,8 @@ public:
 
 private:
     std::string NoAnswerHint() const;
+    // Ctrl-C ends a command before its next capture.
+    void StopIfInterrupted() const;
     // Throws the link's failure, if it failed.
     void CheckLink() const;
 
