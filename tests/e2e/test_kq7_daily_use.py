@@ -156,3 +156,15 @@ def test_long_wait_shows_progress_on_a_terminal(simulator, tmp_path):
         os.close(slave)
     assert "\r\033[Kkq7: capture at shutter value 100: 1 s, gives up after at most 32 s" in shown
     assert shown.endswith("\r\033[K"), "the line is cleared"
+
+
+@pytest.mark.parametrize("simulator", [("--fault", "silent")], indirect=True, ids=["silent"])
+def test_unplugged_adapter_ends_the_wait_at_once(simulator):
+    process = subprocess.Popen([KQ7, "--port", simulator.port, "info"], stderr=subprocess.PIPE, text=True)
+    time.sleep(1)
+    simulator.stop()  # the other side of the line goes away, as with an unplugged adapter
+    unplugged = time.monotonic()
+    _, stderr = process.communicate(timeout=RUN_TIMEOUT_S)
+    assert time.monotonic() - unplugged < 0.5
+    assert process.returncode == 2
+    assert stderr == f"kq7: port {simulator.port} failed: the port hung up (was the adapter unplugged?)\n"

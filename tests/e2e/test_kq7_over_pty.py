@@ -58,10 +58,11 @@ def test_csv_to_standard_output_is_clean(simulator, command):
     assert len(rows) == BANDS
 
 
-def test_library_lines_go_to_standard_error(simulator):
-    result = subprocess.run([KQ7, "--port", simulator.port, "-v", "info"], capture_output=True, text=True,
+@pytest.mark.parametrize("verbose", [(), ("-v",)], ids=["quiet", "verbose"])
+def test_library_lines_go_to_standard_error_with_verbose_only(simulator, verbose):
+    result = subprocess.run([KQ7, "--port", simulator.port, *verbose, "info"], capture_output=True, text=True,
                             timeout=RUN_TIMEOUT_S)
-    assert "KQ7SensorInit" in result.stderr
+    assert ("Data from sensor: 55 aa" in result.stderr) == bool(verbose)
     assert "Data from sensor" not in result.stdout
 
 
@@ -116,7 +117,8 @@ def test_silent_sensor_gives_a_failure_in_bounded_time(simulator):
     assert result.returncode != 0
     assert elapsed(start) < 15
     # Only the failure: no progress line where standard error is no terminal.
-    assert result.stderr.startswith(f"kq7: no answer from the sensor on {simulator.port} at 115200 baud (check the")
+    assert result.stderr.startswith(
+        f"kq7: identification failed: no reply from the sensor on {simulator.port} at 115200 baud (check the")
     assert len(result.stderr.splitlines()) == 1
 
 

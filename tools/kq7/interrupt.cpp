@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -15,8 +16,16 @@ namespace {
 constexpr std::chrono::milliseconds kPauseStep{20};
 
 volatile sig_atomic_t g_interrupted = 0;
+// Lock-free, so that the handler may read it.
+std::atomic<kq7_device*> g_device{nullptr};
 
-void OnInterrupt(int) { g_interrupted = 1; }
+void OnInterrupt(int) {
+    g_interrupted = 1;
+    kq7_device* device = g_device.load();
+    if (device != nullptr) {
+        kq7_cancel(device);
+    }
+}
 
 }  // namespace
 
@@ -28,6 +37,8 @@ void CatchInterrupt() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 }
+
+void CancelOnInterrupt(kq7_device* device) { g_device.store(device); }
 
 bool Interrupted() { return g_interrupted != 0; }
 

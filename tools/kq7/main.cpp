@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "kq7/commands.h"
-#include "kq7/console.h"
 #include "kq7/failure.h"
 #include "kq7/interrupt.h"
 #include "kq7/option_placement.h"
@@ -141,10 +140,9 @@ int main(int argc, char** argv) {
     }
 
     try {
-        kq7tool::SeparateDataFromConsole(!verbose);
         kq7tool::CatchInterrupt();
         const std::unique_ptr<kq7tool::ByteLink> link = OpenLink(port, baud, sim);
-        kq7tool::Sensor sensor(*link, {sim ? kSimPort : port, sim ? 0 : baud, sim});
+        kq7tool::Sensor sensor(*link, {sim ? kSimPort : port, sim ? 0 : baud, sim}, verbose);
         run(sensor);
     } catch (const kq7tool::Failure& failure) {
         std::fprintf(stderr, "kq7: %s\n", failure.what());

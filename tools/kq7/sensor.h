@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "kq7/byte_link.h"
-#include "nerb_kq7lib.h"
+#include "kq7/failure.h"
+#include "nerb_kq7lib.hpp"
 
 namespace kq7tool {
 
@@ -24,12 +25,13 @@ struct SensorPlace {
     bool virtualSensor = false;
 };
 
-// One sensor on `bytes`, which must outlive it. It counts what the sensor
-// sent, keeps the progress line of a wait going, and reports why the link
-// failed.
+// One sensor on `bytes`, which must outlive it. It keeps the progress line
+// of a wait going, ends a call at once when the link fails or Ctrl-C is
+// pressed, and says why a call failed. With `showLog` the library's lines go
+// to standard error.
 class Sensor {
 public:
-    Sensor(ByteLink& bytes, SensorPlace place);
+    Sensor(ByteLink& bytes, SensorPlace place, bool showLog);
     ~Sensor();
     Sensor(const Sensor&) = delete;
     Sensor& operator=(const Sensor&) = delete;
@@ -61,12 +63,14 @@ private:
     std::string NoAnswerHint() const;
     // Ctrl-C ends a command before its next capture.
     void StopIfInterrupted() const;
-    // Throws the link's failure, if it failed.
-    void CheckLink() const;
+    // Calls `call` on the device; turns its kq7::Error into a Failure with
+    // `status` (or the one the code calls for) and "`what`: reason".
+    template <typename Call>
+    auto Run(Call call, ExitStatus status, const std::string& what);
 
     ByteLink& bytes_;
     SensorPlace place_;
-    uint64_t received_ = 0;
+    kq7::Device device_;
     SensorInfoC info_{};
 };
 

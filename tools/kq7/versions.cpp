@@ -10,6 +10,6 @@ std::string Kq7Version() {
            std::to_string(NERB_KQ7LIB_VERSION_PATCH);
 }
 
-std::string LibraryVersion() { return Kq7Version(); }
+std::string LibraryVersion() { return kq7_version(); }
 
 }  // namespace kq7tool

@@ -31,7 +31,7 @@ TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     kq7::test::FakeClock::SetTickStep(50);
     kq7sim::StartInProcess(kq7sim::SimConfig{});
     LosingDarkCaptures link;
-    Sensor sensor(link, {"sim", 0, true});
+    Sensor sensor(link, {"sim", 0, true}, false);
     testing::internal::CaptureStdout();
 
     CaptureOptions options;
