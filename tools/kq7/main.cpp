@@ -52,6 +52,11 @@ int UsageError(const std::string& message) {
 int main(int argc, char** argv) {
     CLI::App app{"kq7: identify a KQ7 spectral sensor, capture spectra, set its exposure"};
     app.require_subcommand(1);
+    app.footer("kq7's options go before the command, the command's after it, as in\n"
+               "  kq7 --port /dev/ttyUSB0 capture --shutter 200 -o spectrum.csv\n"
+               "Exit status: 0 done, 1 other failure, 2 port, 3 no answer, 4 identification, 5 capture,\n"
+               "6 not acknowledged, 7 saturated (--strict), 8 exposure out of range (--strict),\n"
+               "64 command line, 130 Ctrl-C.");
     app.set_version_flag("--version", "kq7 " + kq7tool::Kq7Version() + ", library " + kq7tool::LibraryVersion());
     std::string port;
     int baud = kDefaultBaud;
@@ -63,7 +68,7 @@ int main(int argc, char** argv) {
     portOption->excludes(simOption);
     app.add_option("--baud", baud, "Baud rate of the serial port (default 115200)")
         ->needs(portOption)
-        ->check(CLI::IsMember(kq7tool::SupportedBaudRates()));
+        ->check(CLI::IsMember(kq7tool::SupportedBaudRates()).description("1200 to 4000000, as termios has them"));
     CLI::Option* verboseOption = app.add_flag("-v,--verbose", verbose, "Show the library's exchanges on standard error");
     // Quiet is the default; -q stays accepted for the scripts that give it.
     app.add_flag("-q,--quiet", "Show nothing of the library's exchanges (the default)")->excludes(verboseOption);
