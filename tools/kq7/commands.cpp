@@ -140,8 +140,7 @@ void RunInfo(Sensor& sensor) {
     text += std::string("serial: ") + info.identField2 + "\n";
     text += "bands: " + std::to_string(info.bandnumber) + "\n";
     text += "full scale: " + std::to_string(info.maxValue) + "\n";
-    text += Printf("coefficients: a0=%.6g a1=%.6g a2=%.6g", info.coeff[0], info.coeff[1], info.coeff[2]) +
-            Printf(" a3=%.6g\n", info.coeff[3]);
+    text += "coefficients: " + CoefficientsLine(CurrentCoefficients(info)) + "\n";
     if (!wavelengths.empty()) {
         text += Printf("wavelength range: %.2f nm to %.2f nm\n", wavelengths.front(), wavelengths.back());
     }

@@ -129,6 +129,17 @@ TEST(NiceTicksTest, FewTicksFarFromZero) {
     EXPECT_LE(NiceTicks(low, low + 5e22, 8).size(), 9u);
 }
 
+// Every point within the axes' frame: 90 to 870 across, 50 to 470 down.
+void ExpectInsidePlot(const std::vector<std::pair<double, double>>& points) {
+    ASSERT_FALSE(points.empty());
+    for (const auto& [x, y] : points) {
+        EXPECT_GE(x, 90);
+        EXPECT_LE(x, 870);
+        EXPECT_GE(y, 50);
+        EXPECT_LE(y, 470);
+    }
+}
+
 class SvgTest : public ::testing::Test {
 protected:
     Spectrum spectrum{{400, 500, 600, 700}, {0, 1000, 4000, 2000}, "KQ7-SIM & <test>"};
@@ -153,12 +164,11 @@ TEST_F(SvgTest, PlotsOnePointPerBandLeftToRightWithHigherCountsHigherUp) {
     }
     EXPECT_LT(points[2].second, points[3].second) << "4000 counts above 2000";
     EXPECT_LT(points[3].second, points[1].second);
-    for (const auto& [x, y] : points) {
-        EXPECT_GE(x, 0);
-        EXPECT_LE(x, 900);
-        EXPECT_GE(y, 0);
-        EXPECT_LE(y, 540);
-    }
+    ExpectInsidePlot(points);
+}
+
+TEST(SvgNegativeTest, DarkSubtractedCountsBelowZeroStayInsideThePlot) {
+    ExpectInsidePlot(PolylinePoints(SpectrumSvg({{400, 500, 600}, {-40, 2, 300}, "dark subtracted"})));
 }
 
 }  // namespace
