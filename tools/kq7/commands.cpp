@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -224,16 +225,22 @@ void RunAuto(Sensor& sensor, const AutoOptions& options) {
 void RunStream(Sensor& sensor, const StreamOptions& options) {
     CheckWritable(options.csvPath);
     const SensorInfoC& info = sensor.Identify();
-    std::ofstream file(options.csvPath, std::ios::binary);
-    if (!file) {
-        CannotWrite(options.csvPath, errno);
+    const bool toDataOutput = ToDataOutput(options.csvPath);
+    std::ofstream file;
+    if (!toDataOutput) {
+        file.open(options.csvPath, std::ios::binary);
+        if (!file) {
+            CannotWrite(options.csvPath, errno);
+        }
     }
+    std::ostream& out = toDataOutput ? std::cout : file;
+    const std::string where = toDataOutput ? "standard output" : options.csvPath;
     CsvMetadata metadata = MetadataOf(sensor);
     metadata.shutter = options.shutter;
     if (options.metadata) {
-        WriteMetadata(file, metadata);
+        WriteMetadata(out, metadata);
     }
-    WriteStreamHeader(file, Wavelengths(info));
+    WriteStreamHeader(out, Wavelengths(info));
     int written = 0;
     int saturatedRows = 0;
     try {
@@ -241,9 +248,9 @@ void RunStream(Sensor& sensor, const StreamOptions& options) {
         for (; written < options.count && !Interrupted(); ++written) {
             const system_clock::time_point start = system_clock::now();
             const Acquisition acquisition = CaptureMean(sensor, options.shutter, 1);
-            WriteStreamRow(file, UtcTimestamp(start, true), options.shutter, acquisition.counts);
-            if (!file) {
-                CannotWrite(options.csvPath, errno);
+            WriteStreamRow(out, UtcTimestamp(start, true), options.shutter, acquisition.counts);
+            if (!out) {
+                CannotWrite(where, errno);
             }
             saturatedRows += acquisition.saturatedBands > 0 ? 1 : 0;
             if (written + 1 < options.count) {
@@ -258,10 +265,15 @@ void RunStream(Sensor& sensor, const StreamOptions& options) {
     }
     if (Interrupted()) {
         throw Failure(kExitInterrupted, "interrupted after " + std::to_string(written) + " of " +
-                                            std::to_string(options.count) + " spectra; " + options.csvPath +
-                                            " holds them");
+                                            std::to_string(options.count) + " spectra; " + where + " holds them");
     }
-    WriteData("wrote " + std::to_string(written) + " spectra to " + options.csvPath + "\n");
+    // On the data output only when that is not the stream itself.
+    const std::string summary = "wrote " + std::to_string(written) + " spectra to " + where + "\n";
+    if (toDataOutput) {
+        std::fputs(summary.c_str(), stderr);
+    } else {
+        WriteData(summary);
+    }
     if (saturatedRows > 0) {
         Doubt(std::to_string(saturatedRows) + " of " + std::to_string(written) +
                   " spectra saturated (a band at full scale): use a shorter shutter value",

@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     streamCommand->add_option("--count", stream.count, "Number of spectra")->required()->check(CLI::Range(1, 100000000));
     streamCommand->add_option("--interval", stream.intervalSeconds, "Seconds from the start of one capture to the next")
         ->check(CLI::Range(0.0, 86400.0));
-    streamCommand->add_option("-o,--output", stream.csvPath, "CSV file, written row by row")->required();
+    streamCommand->add_option("-o,--output", stream.csvPath, "CSV file, written row by row ('-': standard output)")
+        ->required();
     streamCommand->add_flag("!--no-metadata", stream.metadata, "Leave out the '# key: value' lines ahead of the header");
     streamCommand->add_flag("--strict", stream.strict, "Fail (exit 7) when a spectrum is saturated");
     streamCommand->callback([&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunStream(sensor, stream); }; });
