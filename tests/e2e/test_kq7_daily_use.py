@@ -48,11 +48,19 @@ def test_virtual_sensor_says_so(sensor, tmp_path):
     assert (metadata["port"], metadata["virtual_sensor"]) == ("sim", "yes")
 
 
-@pytest.mark.parametrize("strict, status", [((), 0), (("--strict",), 7)], ids=["warning", "strict"])
-def test_saturation(simulator, tmp_path, strict, status):
-    result = simulator.kq7("capture", "--shutter", "100000", *strict, "-o", str(tmp_path / "x.csv"))
-    assert result.returncode == status
-    assert result.stderr.replace("warning: ", "") == SATURATION.replace("warning: ", "") + "\n"
+OUT_OF_RANGE = ("kq7: warning: the exposure search ran out of range: it ended at shutter value 12 without a peak at "
+                "1 % of full scale (too bright even at the shortest shutter value)")
+
+
+@pytest.mark.parametrize("command, status, warning", [
+    (("capture", "--shutter", "100000"), 7, SATURATION),
+    (("auto", "--percent", "1"), 8, OUT_OF_RANGE),
+], ids=["saturated", "out-of-range"])
+@pytest.mark.parametrize("strict", [False, True], ids=["warning", "strict"])
+def test_doubtful_results_warn_or_with_strict_fail(simulator, tmp_path, command, status, warning, strict):
+    result = simulator.kq7(*command, *(["--strict"] if strict else []), "-o", str(tmp_path / "x.csv"))
+    assert result.returncode == (status if strict else 0)
+    assert result.stderr == (warning.replace("warning: ", "") if strict else warning) + "\n"
 
 
 def test_dark_subtracted_mean_keeps_negative_values_and_says_what_it_is(simulator, tmp_path):
