@@ -190,7 +190,7 @@ void RunAuto(Sensor& sensor, const AutoOptions& options) {
     const SpectrumOutput& output = options.output;
     CheckOutputs(output);
     const SensorInfoC& info = sensor.Identify();
-    const Sensor::Exposure exposure = sensor.AutoExposure(options.percent);
+    const kq7::Exposure exposure = sensor.AutoExposure(options.percent);
     // With the CSV on the data output the report goes to standard error, so
     // that the data output stays a clean CSV.
     const auto report = [&output](const std::string& text) {
@@ -214,7 +214,7 @@ void RunAuto(Sensor& sensor, const AutoOptions& options) {
         report(PeakSummary(spectrum, info) + "\n");
         CheckSaturation(acquisition, info, options.strict);
     }
-    if (!exposure.inRange) {
+    if (!exposure.inWindow) {
         Doubt("the exposure search ran out of range: it ended at shutter value " + std::to_string(exposure.shutter) +
                   " without a peak at " + std::to_string(options.percent) + " % of full scale" +
                   OutOfRangeReason(exposure.shutter),

@@ -2,6 +2,7 @@
 #include "kq7/option_placement.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 
 namespace kq7tool {
 
@@ -10,7 +11,7 @@ namespace {
 // "--average=3" names "--average".
 std::string OptionName(const std::string& arg) { return arg.substr(0, arg.find('=')); }
 
-bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-' && !std::isdigit(arg[1]); }
+bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1])); }
 
 }  // namespace
 

@@ -110,12 +110,11 @@ std::vector<uint16_t> Sensor::Capture(int shutter) {
                "capture failed at shutter value " + std::to_string(shutter));
 }
 
-Sensor::Exposure Sensor::AutoExposure(int percent) {
+kq7::Exposure Sensor::AutoExposure(int percent) {
     StopIfInterrupted();
     const WaitProgress progress("exposure search", "each capture " + AtMost(CaptureLimitSeconds(kLongestShutter)));
-    const kq7::Exposure exposure =
-        Run([this, percent] { return device_.autoExposure(percent); }, kExitCaptureFailed, "automatic exposure failed");
-    return {exposure.shutter, exposure.inWindow};
+    return Run([this, percent] { return device_.autoExposure(percent); }, kExitCaptureFailed,
+               "automatic exposure failed");
 }
 
 void Sensor::WriteCoefficients(const std::array<double, 4>& coefficients) {

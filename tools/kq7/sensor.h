@@ -51,11 +51,7 @@ public:
     // One spectrum at `shutter`, a sample per band.
     std::vector<uint16_t> Capture(int shutter);
 
-    struct Exposure {
-        int shutter = 0;
-        bool inRange = false;  // the peak landed in the window
-    };
-    Exposure AutoExposure(int percent);
+    kq7::Exposure AutoExposure(int percent);
 
     void WriteCoefficients(const std::array<double, 4>& coefficients);
 
