@@ -139,6 +139,6 @@ done
 cmake_consumer "$debroot/usr" "$build_dir/consumer-deb"
 run_consumer "$build_dir/consumer-deb/kq7_consumer" "$debroot/usr/$libdir"
 # The packaged tools run on their own: kq7 against its built-in virtual sensor.
-timeout 30 "$debroot/usr/bin/kq7" -q info | grep -q '^bands: ' || fail "packaged kq7 info failed"
+timeout 30 "$debroot/usr/bin/kq7" --sim info | grep -q '^bands: ' || fail "packaged kq7 info failed"
 timeout 30 "$debroot/usr/bin/kq7sim" --help >/dev/null || fail "packaged kq7sim does not start"
 echo "Debian packages: contents checked, consumer built against them ran, tools ran"

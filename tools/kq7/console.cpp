@@ -1,44 +1,23 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/console.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <system_error>
 
 namespace kq7tool {
 
 namespace {
 
-int g_dataFd = STDOUT_FILENO;
-
 [[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
 }  // namespace
 
-void SeparateDataFromConsole(bool quiet) {
-    std::fflush(stdout);
-    g_dataFd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-    if (g_dataFd < 0) {
-        ThrowErrno("dup stdout");
-    }
-    const int console = quiet ? open("/dev/null", O_WRONLY | O_CLOEXEC) : STDERR_FILENO;
-    if (console < 0 || dup2(console, STDOUT_FILENO) < 0) {
-        ThrowErrno("redirect stdout");
-    }
-    if (quiet) {
-        close(console);
-    }
-    // The library's lines then interleave with kq7's own messages on stderr.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-}
-
 void WriteData(const std::string& text) {
     size_t written = 0;
     while (written < text.size()) {
-        const ssize_t n = write(g_dataFd, text.data() + written, text.size() - written);
+        const ssize_t n = write(STDOUT_FILENO, text.data() + written, text.size() - written);
         if (n < 0 && errno == EINTR) {
             continue;
         }

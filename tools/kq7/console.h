@@ -1,17 +1,12 @@
 /* SPDX-License-Identifier: MIT */
-// Keeps kq7's data output apart from the library's console lines: the
-// library prints to file descriptor 1, so kq7 moves its own output to a copy
-// of it and points descriptor 1 at standard error (or at /dev/null).
+// kq7's data output: standard output, written whole even when interrupted.
 #pragma once
 
 #include <string>
 
 namespace kq7tool {
 
-// Call once, before the library prints anything. Throws std::system_error.
-void SeparateDataFromConsole(bool quiet);
-
-// Writes `text` to the data output (the original standard output).
+// Writes `text` to standard output. Throws std::system_error.
 void WriteData(const std::string& text);
 
 }  // namespace kq7tool

@@ -2,6 +2,7 @@
 #include "kq7/serial_port.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -25,9 +26,6 @@ constexpr int64_t kMicrosecondsPerSecond = 1000000;
 constexpr int64_t kBitsPerByte = 10;  // 8N1: start bit, eight data bits, stop bit
 // A shorter wait for the rest of a read costs more in wake-ups than it saves.
 constexpr int64_t kShortestWaitUs = 500;
-
-int g_port = -1;
-int64_t g_byteTimeUs = 0;  // transfer time of one byte at the port's rate
 
 struct BaudRate {
     int baud;
@@ -59,39 +57,53 @@ void PauseUs(int64_t us) {
     nanosleep(&pause, nullptr);
 }
 
-void PauseMs(int ms) { PauseUs(ms * kMicrosecondsPerMillisecond); }
+// The reason an open failed, with a hint on its usual cause.
+std::string OpenFailure(const std::string& path, int error) {
+    std::string message = "cannot open port " + path + ": " + std::strerror(error);
+    if (error == EACCES) {
+        message += " (is your user in the group of the port, usually dialout? sudo usermod -aG dialout $USER, "
+                   "then log in again)";
+    } else if (error == ENOENT) {
+        message += " (is the adapter plugged in? ls /dev/serial/by-id lists the ports)";
+    }
+    return message;
+}
 
-// Once the first byte of a read is in, gives the rest of it the time to come
-// at the line's rate (at most kReadWaitMs): on a slow line a reply that
-// arrives byte by byte is then taken a request at a time instead of with a
-// wake-up per byte.
-void WaitForRestOf(int64_t maxLength) {
-    int available = 0;
-    if (ioctl(g_port, FIONREAD, &available) != 0) {
-        return;
-    }
-    const int64_t missing = maxLength - available;
-    const int64_t waitUs = std::min(missing * g_byteTimeUs, kReadWaitMs * kMicrosecondsPerMillisecond);
-    if (waitUs >= kShortestWaitUs) {
-        PauseUs(waitUs);
-    }
+std::string InUse(const std::string& path) {
+    return "port " + path + " in use by another program (close it, or find it with: fuser " + path + ")";
 }
 
 }  // namespace
 
-void OpenSerialPort(const std::string& path, int baud) {
+std::vector<int> SupportedBaudRates() {
+    std::vector<int> rates;
+    for (const BaudRate& rate : kBaudRates) {
+        rates.push_back(rate.baud);
+    }
+    return rates;
+}
+
+SerialPort::SerialPort(const std::string& path, int baud) {
     const speed_t speed = SpeedFor(baud);
     // Without O_NONBLOCK, open waits for carrier detect on a port whose
     // CLOCAL is off, for ever when nothing drives the line; the port is made
     // blocking again once CLOCAL is set.
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        throw Failure(kExitPortError, "cannot open port " + path + ": " + std::strerror(errno));
+    fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        // EBUSY: another program set TIOCEXCL on it.
+        throw Failure(kExitPortError, errno == EBUSY ? InUse(path) : OpenFailure(path, errno));
+    }
+    // The lock is what keeps out a second kq7 (or any program that locks
+    // too) even for root, whom TIOCEXCL does not stop.
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd_);
+        throw Failure(kExitPortError, error == EWOULDBLOCK ? InUse(path) : OpenFailure(path, error));
     }
     termios settings{};
-    if (tcgetattr(fd, &settings) != 0) {
+    if (tcgetattr(fd_, &settings) != 0) {
         const std::string reason = std::strerror(errno);
-        close(fd);
+        close(fd_);
         throw Failure(kExitPortError, "not a serial port: " + path + ": " + reason);
     }
     cfmakeraw(&settings);
@@ -104,29 +116,37 @@ void OpenSerialPort(const std::string& path, int baud) {
     cfsetospeed(&settings, speed);
     // tcsetattr succeeds when any of the settings took: read them back.
     termios applied{};
-    if (tcsetattr(fd, TCSANOW, &settings) != 0 || tcgetattr(fd, &applied) != 0 ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    if (tcsetattr(fd_, TCSANOW, &settings) != 0 || tcgetattr(fd_, &applied) != 0 ||
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
         const std::string reason = std::strerror(errno);
-        close(fd);
+        close(fd_);
         throw Failure(kExitPortError, "cannot configure port " + path + ": " + reason);
     }
     if (cfgetospeed(&applied) != speed || (applied.c_cflag & (CSIZE | PARENB | CSTOPB)) != CS8) {
-        close(fd);
+        close(fd_);
         throw Failure(kExitPortError, "port " + path + " does not take " + std::to_string(baud) + " baud 8N1");
     }
-    tcflush(fd, TCIOFLUSH);
-    g_port = fd;
-    g_byteTimeUs = kBitsPerByte * kMicrosecondsPerSecond / baud;
+    ioctl(fd_, TIOCEXCL);
+    tcflush(fd_, TCIOFLUSH);
+    byteTimeUs_ = kBitsPerByte * kMicrosecondsPerSecond / baud;
 }
 
-int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length) {
+SerialPort::~SerialPort() {
+    // A pseudo-terminal keeps the exclusive mode after this close while its
+    // other side stays open: clear it for the next program.
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+}
+
+int64_t SerialPort::Write(const uint8_t* data, int64_t length) {
     int64_t written = 0;
     while (written < length) {
-        const ssize_t n = write(g_port, data + written, static_cast<size_t>(length - written));
+        const ssize_t n = write(fd_, data + written, static_cast<size_t>(length - written));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
+            error_ = std::strerror(errno);
             return -1;
         }
         written += n;
@@ -134,20 +154,43 @@ int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length) {
     return written;
 }
 
-int64_t KQ7_CALL SerialPortRead(uint8_t* dest, int64_t maxLength) {
-    pollfd fd{g_port, POLLIN, 0};
-    if (poll(&fd, 1, kReadWaitMs) <= 0) {
+// Once the first byte of a read is in, gives the rest of it the time to come
+// at the line's rate (at most kReadWaitMs): on a slow line a reply that
+// arrives byte by byte is then taken a request at a time instead of with a
+// wake-up per byte.
+void SerialPort::WaitForRestOf(int64_t maxLength) const {
+    int available = 0;
+    if (ioctl(fd_, FIONREAD, &available) != 0) {
+        return;
+    }
+    const int64_t missing = maxLength - available;
+    const int64_t waitUs = std::min(missing * byteTimeUs_, kReadWaitMs * kMicrosecondsPerMillisecond);
+    if (waitUs >= kShortestWaitUs) {
+        PauseUs(waitUs);
+    }
+}
+
+int64_t SerialPort::Read(uint8_t* dest, int64_t maxLength) {
+    pollfd fd{fd_, POLLIN, 0};
+    const int ready = poll(&fd, 1, kReadWaitMs);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) {
         return 0;
     }
-    WaitForRestOf(maxLength);
-    const ssize_t n = read(g_port, dest, static_cast<size_t>(maxLength));
-    if (n > 0) {
-        return n;
+    if (ready > 0 && (fd.revents & POLLIN) != 0) {
+        WaitForRestOf(maxLength);
+        const ssize_t n = read(fd_, dest, static_cast<size_t>(maxLength));
+        if (n > 0) {
+            return n;
+        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            return 0;
+        }
+        error_ = n < 0 ? std::strerror(errno) : "the port hung up";
+        return -1;
     }
-    // Hung up or failed: nothing will come, but the library keeps asking
-    // until its time limit; do not spin meanwhile.
-    PauseMs(kReadWaitMs);
-    return 0;
+    // POLLHUP or POLLERR without data: the adapter is gone.
+    error_ = ready < 0 ? std::strerror(errno) : "the port hung up";
+    return -1;
 }
 
 }  // namespace kq7tool

@@ -1,24 +1,48 @@
 /* SPDX-License-Identifier: MIT */
-// A real serial port (or a pseudo-terminal) as the library's host functions.
+// A real serial port (or a pseudo-terminal), opened for kq7 alone.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "nerb_kq7lib.h"
+#include "kq7/byte_link.h"
 
 namespace kq7tool {
 
-// Opens `path` raw, 8N1, at `baud`, and discards whatever was pending on it.
-// Throws Failure (kExitPortError) with a readable message.
-void OpenSerialPort(const std::string& path, int baud);
+// The rates SerialPort takes, slowest first.
+std::vector<int> SupportedBaudRates();
 
-// The host functions over the port opened last.
-int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length);
-// Waits up to a few milliseconds for bytes, so that the library's polling
-// does not keep a core busy while the sensor exposes; once bytes come, waits
-// for the rest of the request as long as the port's rate needs for it (at
-// most those few milliseconds), so that a slow line is not read byte by byte.
-int64_t KQ7_CALL SerialPortRead(uint8_t* dest, int64_t maxLength);
+class SerialPort : public ByteLink {
+public:
+    // Opens `path` raw, 8N1, at `baud`, exclusively (TIOCEXCL and an advisory
+    // lock, so that a second program cannot talk over kq7), and discards
+    // whatever was pending on it. Throws Failure (kExitPortError) with the
+    // reason and a hint on its usual cause.
+    SerialPort(const std::string& path, int baud);
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    int64_t Write(const uint8_t* data, int64_t length) override;
+
+    // Waits up to a few milliseconds for bytes, so that the library's
+    // polling does not keep a core busy while the sensor exposes; once bytes
+    // come, waits for the rest of the request as long as the port's rate
+    // needs for it (at most those few milliseconds), so that a slow line is
+    // not read byte by byte. Returns the bytes stored, 0 when none came, -1
+    // when the port failed (an unplugged adapter): see Error().
+    int64_t Read(uint8_t* dest, int64_t maxLength) override;
+
+    // Why the port failed ("Input/output error"), or "" while it works.
+    std::string Error() const override { return error_; }
+
+private:
+    void WaitForRestOf(int64_t maxLength) const;
+
+    int fd_ = -1;
+    int64_t byteTimeUs_ = 0;  // transfer time of one byte at the port's rate
+    std::string error_;
+};
 
 }  // namespace kq7tool

@@ -91,15 +91,18 @@ std::vector<double> NiceTicks(double low, double high, int wanted) {
 
 std::string SpectrumSvg(const Spectrum& spectrum) {
     const size_t n = std::min(spectrum.counts.size(), spectrum.wavelengthsNm.size());
-    double xLow = 0, xHigh = 1, yHigh = 1;
+    double xLow = 0, xHigh = 1, yLow = 0, yHigh = 1;
     if (n > 0) {
         const auto [minIt, maxIt] = std::minmax_element(spectrum.wavelengthsNm.begin(), spectrum.wavelengthsNm.begin() + n);
         xLow = *minIt;
         xHigh = std::max(*maxIt, xLow + 1);
-        yHigh = std::max(*std::max_element(spectrum.counts.begin(), spectrum.counts.begin() + n) * kHeadroom, 1.0);
+        const auto [lowest, highest] = std::minmax_element(spectrum.counts.begin(), spectrum.counts.begin() + n);
+        yHigh = std::max(*highest * kHeadroom, 1.0);
+        // Dark-subtracted counts may be negative: the axis then reaches below 0.
+        yLow = std::min(*lowest * kHeadroom, 0.0);
     }
     const Axis x{xLow, xHigh, kLeft, kWidth - kRight};
-    const Axis y{0, yHigh, kHeight - kBottom, kTop};
+    const Axis y{yLow, yHigh, kHeight - kBottom, kTop};
     const char* axisStyle = "stroke=\"#000\" stroke-width=\"1\"";
     const char* gridStyle = "stroke=\"#ddd\" stroke-width=\"1\"";
 

@@ -4,7 +4,7 @@
 
 #include "kq7/commands.h"
 #include "kq7/failure.h"
-#include "kq7/host_link.h"
+#include "kq7/byte_link.h"
 #include "link/frame_format.h"
 #include "sim/in_process.h"
 #include "support/fake_clock.h"
@@ -13,13 +13,16 @@ namespace kq7tool {
 namespace {
 
 // Spectrum requests made while the shutter is closed never reach the sensor.
-int64_t KQ7_CALL WriteLosingDarkCaptures(const uint8_t* data, int64_t length) {
-    if (length > static_cast<int64_t>(kq7::kCommandOffset) && data[kq7::kCommandOffset] == kq7::CMD_GET_DATA &&
-        !kq7sim::InProcessSensor().ShutterOpen()) {
-        return length;
+class LosingDarkCaptures : public VirtualSensorLink {
+public:
+    int64_t Write(const uint8_t* data, int64_t length) override {
+        if (length > static_cast<int64_t>(kq7::kCommandOffset) && data[kq7::kCommandOffset] == kq7::CMD_GET_DATA &&
+            !kq7sim::InProcessSensor().ShutterOpen()) {
+            return length;
+        }
+        return VirtualSensorLink::Write(data, length);
     }
-    return kq7sim::InProcessWrite(data, length);
-}
+};
 
 TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     kq7::test::FakeClock clock;
@@ -27,13 +30,14 @@ TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     // out at once.
     kq7::test::FakeClock::SetTickStep(50);
     kq7sim::StartInProcess(kq7sim::SimConfig{});
-    RegisterHostLink(WriteLosingDarkCaptures, kq7sim::InProcessRead);
+    LosingDarkCaptures link;
+    Sensor sensor(link, {"sim", 0, true}, false);
     testing::internal::CaptureStdout();
 
     CaptureOptions options;
     options.shutter = 100;
     options.dark = true;
-    EXPECT_THROW(RunCapture(options), Failure);
+    EXPECT_THROW(RunCapture(sensor, options), Failure);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(kq7sim::InProcessSensor().ShutterOpen());
 }
