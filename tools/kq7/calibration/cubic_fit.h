@@ -1,0 +1,27 @@
+/* SPDX-License-Identifier: MIT */
+// The least-squares cubic through (band, wavelength) points: the wavelength
+// polynomial a sensor stores.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "sim/wavelength_axis.h"
+
+namespace kq7tool {
+
+using kq7sim::Coefficients;
+
+// Points a cubic needs at least.
+constexpr size_t kCubicTerms = 4;
+
+struct CubicFit {
+    Coefficients coefficients{};     // a0 the cubic term, a3 the constant
+    std::vector<double> residualsNm;  // fitted minus known, point by point
+    double rmsNm = 0.0;              // root mean square of the residuals
+};
+
+// Needs at least kCubicTerms points, with bands counted from 1 up to `bandCount`.
+CubicFit FitCubic(const std::vector<double>& bands, const std::vector<double>& wavelengthsNm, int bandCount);
+
+}  // namespace kq7tool
