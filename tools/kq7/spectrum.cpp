@@ -4,17 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "sim/wavelength_axis.h"
+
 namespace kq7tool {
 
 std::vector<double> Wavelengths(const SensorInfoC& info) {
-    const double a0 = info.coeff[0];
-    const double a1 = info.coeff[1];
-    const double a2 = info.coeff[2];
-    const double a3 = info.coeff[3];
+    const kq7sim::Coefficients a = {info.coeff[0], info.coeff[1], info.coeff[2], info.coeff[3]};
     std::vector<double> wavelengths;
     for (int band = 1; band <= info.bandnumber; ++band) {
-        const double x = band;
-        wavelengths.push_back(((a0 * x + a1) * x + a2) * x + a3);
+        wavelengths.push_back(kq7sim::WavelengthAt(a, band));
     }
     return wavelengths;
 }

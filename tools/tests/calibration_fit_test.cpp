@@ -31,7 +31,7 @@ protected:
         return lines;
     }
 
-    double WorstErrorNm(const Coefficients& fitted) const {
+    double WorstErrorNm(const kq7sim::Coefficients& fitted) const {
         double worst = 0.0;
         for (int band = 1; band <= GetParam(); ++band) {
             worst = std::max(worst, std::abs(kq7sim::WavelengthAt(fitted, band) - kq7sim::WavelengthAt(truth, band)));
@@ -39,7 +39,7 @@ protected:
         return worst;
     }
 
-    const Coefficients truth = kq7sim::DefaultCoefficients(GetParam());
+    const kq7sim::Coefficients truth = kq7sim::DefaultCoefficients(GetParam());
 };
 
 TEST_P(CalibrationFitTest, RecoversTheCubicFromNoisyLines) {
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(BandCounts, CalibrationFitTest, ::testing::Values(128, 
 // A spectrum with narrow lines at `linesNm` under the default axis of 512
 // bands, over a flat background with a little ripple.
 std::vector<double> LineSpectrum(const std::vector<double>& linesNm) {
-    const Coefficients axis = kq7sim::DefaultCoefficients(512);
+    const kq7sim::Coefficients axis = kq7sim::DefaultCoefficients(512);
     std::vector<double> counts;
     for (int band = 1; band <= 512; ++band) {
         double value = 1000.0 + 5.0 * std::sin(band);

@@ -11,8 +11,6 @@
 
 namespace kq7tool {
 
-using kq7sim::Coefficients;
-
 // Below this many lines the fit is refused.
 constexpr int kMinCalibrationLines = 6;
 // Above this RMS residual the fit is refused: a fifth of a band or so.
@@ -33,16 +31,18 @@ struct Calibration {
     std::vector<CalibrationLine> lines;  // every matched line, in band order
     int linesUsed = 0;
     double rmsNm = 0.0;  // over the lines used
-    Coefficients oldCoefficients{};
-    Coefficients newCoefficients{};  // the old ones when no fit was possible
+    kq7sim::Coefficients oldCoefficients{};
+    kq7sim::Coefficients newCoefficients{};  // the old ones when no fit was possible
     double largestShiftNm = 0.0;     // new minus old axis, where it is largest
     int largestShiftBand = 0;
-    std::string refusal;  // why the result must not be written; empty: it may
+    // Why the result must not be written (too few lines, too large an RMS
+    // residual); empty: it may, if the new axis makes a calibration at all.
+    std::string refusal;
 };
 
 // Calibrates the axis of `counts` (band n at entry n - 1), which `current`
 // describes roughly (within a few nm), against `linesNm`.
-Calibration Calibrate(const std::vector<double>& counts, const Coefficients& current,
+Calibration Calibrate(const std::vector<double>& counts, const kq7sim::Coefficients& current,
                       const std::vector<double>& linesNm, double saturationCounts);
 
 // The wavelengths of the lamp's lines that the optics resolve: lines closer

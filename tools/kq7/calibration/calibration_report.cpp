@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "kq7/csv_writer.h"
+
 namespace kq7tool {
 
 namespace {
@@ -16,10 +18,6 @@ std::string Printf(const char* format, Args... args) {
 
 }  // namespace
 
-std::string CoefficientsText(const Coefficients& a) {
-    return Printf("a0=%.17g a1=%.17g a2=%.17g a3=%.17g", a[0], a[1], a[2], a[3]);
-}
-
 std::string CalibrationReport(const Calibration& c) {
     std::string text = Printf("peaks found: %d, lines matched: %zu, lines used: %d\n", c.peaksFound, c.lines.size(),
                               c.linesUsed);
@@ -31,8 +29,8 @@ std::string CalibrationReport(const Calibration& c) {
                        line.residualNm, line.used ? "" : "  rejected");
     }
     text += Printf("RMS residual: %.3f nm over %d lines\n", c.rmsNm, c.linesUsed);
-    text += "old coefficients: " + CoefficientsText(c.oldCoefficients) + "\n";
-    text += "new coefficients: " + CoefficientsText(c.newCoefficients) + "\n";
+    text += "old coefficients (a0 a1 a2 a3): " + CoefficientsText(c.oldCoefficients) + "\n";
+    text += "new coefficients (a0 a1 a2 a3): " + CoefficientsText(c.newCoefficients) + "\n";
     text += Printf("largest shift of the axis: %+.3f nm at band %d\n", c.largestShiftNm, c.largestShiftBand);
     if (!c.refusal.empty()) {
         text += "refused: " + c.refusal + "\n";

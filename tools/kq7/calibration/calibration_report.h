@@ -11,7 +11,4 @@ namespace kq7tool {
 
 std::string CalibrationReport(const Calibration& calibration);
 
-// "a0=... a1=... a2=... a3=...", with every digit a double keeps.
-std::string CoefficientsText(const Coefficients& coefficients);
-
 }  // namespace kq7tool

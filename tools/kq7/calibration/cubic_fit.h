@@ -10,13 +10,11 @@
 
 namespace kq7tool {
 
-using kq7sim::Coefficients;
-
 // Points a cubic needs at least.
 constexpr size_t kCubicTerms = 4;
 
 struct CubicFit {
-    Coefficients coefficients{};     // a0 the cubic term, a3 the constant
+    kq7sim::Coefficients coefficients{};     // a0 the cubic term, a3 the constant
     std::vector<double> residualsNm;  // fitted minus known, point by point
     double rmsNm = 0.0;              // root mean square of the residuals
 };

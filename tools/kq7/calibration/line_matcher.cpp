@@ -22,7 +22,7 @@ size_t Nearest(size_t count, Distance distance) {
 
 }  // namespace
 
-double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm, const Coefficients& axis,
+double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm, const kq7sim::Coefficients& axis,
                     double maxShiftNm, double binNm) {
     std::vector<double> shifts;
     for (const Peak& peak : peaks) {
@@ -57,7 +57,7 @@ double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& l
 }
 
 std::vector<LineMatch> MatchLines(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
-                                  const Coefficients& axis, double toleranceNm) {
+                                  const kq7sim::Coefficients& axis, double toleranceNm) {
     std::vector<LineMatch> matches;
     if (peaks.empty() || linesNm.empty()) {
         return matches;

@@ -10,8 +10,6 @@
 
 namespace kq7tool {
 
-using kq7sim::Coefficients;
-
 struct LineMatch {
     double band;     // the peak's centre
     double height;   // the peak's counts above the background
@@ -21,13 +19,13 @@ struct LineMatch {
 // The constant shift, within +-maxShiftNm, that brings the most peaks within
 // binNm of a reference line under `axis`: an aged calibration is off by about
 // the same everywhere, and no single line is trusted to say by how much.
-double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm, const Coefficients& axis,
+double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm, const kq7sim::Coefficients& axis,
                     double maxShiftNm, double binNm);
 
 // Pairs of a peak and a reference line that are each other's nearest under
 // `axis` and lie within toleranceNm, in band order: a peak serves one line at
 // most.
 std::vector<LineMatch> MatchLines(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
-                                  const Coefficients& axis, double toleranceNm);
+                                  const kq7sim::Coefficients& axis, double toleranceNm);
 
 }  // namespace kq7tool
