@@ -46,8 +46,8 @@ TEST_P(CalibrationLampTest, RecoversTheTrueAxis) {
     config.driftNm = GetParam().driftNm;
     const kq7sim::VirtualSensor sensor(config);
 
-    const Calibration c = Calibrate(LampSpectrum(config), sensor.Coefficients(), ResolvedMercuryArgonLines(),
-                                    0.98 * kq7sim::kFullScale);
+    const Calibration c =
+        Calibrate(LampSpectrum(config), sensor.Coefficients(), ResolvedMercuryArgonLines(), 0.98 * kq7sim::kFullScale);
 
     EXPECT_EQ(c.refusal, "");
     EXPECT_GE(c.linesUsed, 12);

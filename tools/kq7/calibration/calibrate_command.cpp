@@ -22,6 +22,14 @@ constexpr int kLampCaptures = 8;
 // capture, and its centre is off.
 constexpr double kSaturationShare = 0.98;
 
+// What was measured, ahead of the calibration's own report.
+std::string Heading(const SensorInfoC& info, const Sensor::Exposure& exposure) {
+    return std::string("wavelength calibration of ") + info.identField1 + "-" + info.identField2 +
+           " against the mercury-argon lamp\nshutter value " + std::to_string(exposure.shutter) +
+           (exposure.inRange ? "" : " (exposure out of range)") + ", mean of " + std::to_string(kLampCaptures) +
+           " captures\n";
+}
+
 }  // namespace
 
 void RunCalibrate(Sensor& sensor, const CalibrateOptions& options) {
@@ -35,11 +43,7 @@ void RunCalibrate(Sensor& sensor, const CalibrateOptions& options) {
     if (calibration.refusal.empty()) {
         calibration.refusal = CoefficientProblem(calibration.newCoefficients, info.bandnumber);
     }
-    const std::string report = std::string("wavelength calibration of ") + info.identField1 + "-" +
-                               info.identField2 + " against the mercury-argon lamp\n" + "shutter value " +
-                               std::to_string(exposure.shutter) + (exposure.inRange ? "" : " (exposure out of range)") +
-                               ", mean of " + std::to_string(kLampCaptures) + " captures\n" +
-                               CalibrationReport(calibration);
+    const std::string report = Heading(info, exposure) + CalibrationReport(calibration);
     WriteData(report);
     if (!options.reportPath.empty()) {
         WriteFile(options.reportPath, report);

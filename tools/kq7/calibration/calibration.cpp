@@ -101,11 +101,10 @@ Calibration Calibrate(const std::vector<double>& counts, const kq7sim::Coefficie
 std::vector<double> ResolvedMercuryArgonLines() {
     std::vector<double> resolved;
     for (const ReferenceLine& line : kMercuryArgonLines) {
-        const bool blended = std::any_of(std::begin(kMercuryArgonLines), std::end(kMercuryArgonLines),
-                                         [&line](const ReferenceLine& other) {
-                                             return &other != &line &&
-                                                    std::abs(other.airNm - line.airNm) < kMinLineSeparationNm;
-                                         });
+        const bool blended = std::any_of(
+            std::begin(kMercuryArgonLines), std::end(kMercuryArgonLines), [&line](const ReferenceLine& other) {
+                return &other != &line && std::abs(other.airNm - line.airNm) < kMinLineSeparationNm;
+            });
         if (!blended) {
             resolved.push_back(line.airNm);
         }

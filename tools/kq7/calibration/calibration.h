@@ -33,7 +33,7 @@ struct Calibration {
     double rmsNm = 0.0;  // over the lines used
     kq7sim::Coefficients oldCoefficients{};
     kq7sim::Coefficients newCoefficients{};  // the old ones when no fit was possible
-    double largestShiftNm = 0.0;     // new minus old axis, where it is largest
+    double largestShiftNm = 0.0;             // new minus old axis, where it is largest
     int largestShiftBand = 0;
     // Why the result must not be written (too few lines, too large an RMS
     // residual); empty: it may, if the new axis makes a calibration at all.

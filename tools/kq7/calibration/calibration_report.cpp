@@ -19,8 +19,8 @@ std::string Printf(const char* format, Args... args) {
 }  // namespace
 
 std::string CalibrationReport(const Calibration& c) {
-    std::string text = Printf("peaks found: %d, lines matched: %zu, lines used: %d\n", c.peaksFound, c.lines.size(),
-                              c.linesUsed);
+    std::string text =
+        Printf("peaks found: %d, lines matched: %zu, lines used: %d\n", c.peaksFound, c.lines.size(), c.linesUsed);
     if (!c.lines.empty()) {
         text += "    band    counts   known nm  fitted nm  residual nm\n";
     }

@@ -28,7 +28,8 @@ CubicFit FitCubic(const std::vector<double>& bands, const std::vector<double>& w
 
     CubicFit fit;
     for (size_t k = 0; k < kCubicTerms; ++k) {
-        fit.coefficients[k] = scaled(static_cast<Eigen::Index>(k)) / std::pow(scale, static_cast<double>(kCubicTerms - 1 - k));
+        fit.coefficients[k] =
+            scaled(static_cast<Eigen::Index>(k)) / std::pow(scale, static_cast<double>(kCubicTerms - 1 - k));
     }
     double sumOfSquares = 0.0;
     for (Eigen::Index i = 0; i < points; ++i) {

@@ -14,9 +14,9 @@ namespace kq7tool {
 constexpr size_t kCubicTerms = 4;
 
 struct CubicFit {
-    kq7sim::Coefficients coefficients{};     // a0 the cubic term, a3 the constant
-    std::vector<double> residualsNm;  // fitted minus known, point by point
-    double rmsNm = 0.0;              // root mean square of the residuals
+    kq7sim::Coefficients coefficients{};  // a0 the cubic term, a3 the constant
+    std::vector<double> residualsNm;      // fitted minus known, point by point
+    double rmsNm = 0.0;                   // root mean square of the residuals
 };
 
 // Needs at least kCubicTerms points, with bands counted from 1 up to `bandCount`.

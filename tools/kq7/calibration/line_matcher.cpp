@@ -22,8 +22,8 @@ size_t Nearest(size_t count, Distance distance) {
 
 }  // namespace
 
-double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm, const kq7sim::Coefficients& axis,
-                    double maxShiftNm, double binNm) {
+double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
+                    const kq7sim::Coefficients& axis, double maxShiftNm, double binNm) {
     std::vector<double> shifts;
     for (const Peak& peak : peaks) {
         const double nm = kq7sim::WavelengthAt(axis, peak.band);

@@ -19,8 +19,8 @@ struct LineMatch {
 // The constant shift, within +-maxShiftNm, that brings the most peaks within
 // binNm of a reference line under `axis`: an aged calibration is off by about
 // the same everywhere, and no single line is trusted to say by how much.
-double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm, const kq7sim::Coefficients& axis,
-                    double maxShiftNm, double binNm);
+double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
+                    const kq7sim::Coefficients& axis, double maxShiftNm, double binNm);
 
 // Pairs of a peak and a reference line that are each other's nearest under
 // `axis` and lie within toleranceNm, in band order: a peak serves one line at
