@@ -33,7 +33,9 @@ std::string Heading(const SensorInfoC& info, const Sensor::Exposure& exposure) {
 }  // namespace
 
 void RunCalibrate(Sensor& sensor, const CalibrateOptions& options) {
+    // Both files are checked before the lamp is measured, not after.
     CheckWritable(options.reportPath);
+    CheckWritable(options.write.backupPath);
     const SensorInfoC& info = sensor.Identify();
     const Sensor::Exposure exposure = sensor.AutoExposure(kLampPercent);
     const Acquisition lamp = CaptureMean(sensor, exposure.shutter, kLampCaptures);
