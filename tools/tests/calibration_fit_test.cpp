@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "kq7/calibration/calibration.h"
@@ -82,6 +83,18 @@ TEST(CalibrationRefusal, NeedsSixLines) {
         Calibrate(LineSpectrum(lines), kq7sim::DefaultCoefficients(512), ResolvedMercuryArgonLines(), 65000);
     EXPECT_EQ(c.linesUsed, 5);
     EXPECT_EQ(c.refusal, "only 5 lines matched the lamp's known lines; at least 6 are needed");
+}
+
+TEST(CalibrationRefusal, RefusesLinesThatNoCubicFits) {
+    // Every other line 0.8 nm off, as a lamp of another kind would show them.
+    std::vector<double> lines = {365.015, 435.833, 546.074, 696.543, 738.398, 763.511, 811.531, 842.465, 912.297};
+    for (size_t i = 0; i < lines.size(); i += 2) {
+        lines[i] += 0.8;
+    }
+    const Calibration c =
+        Calibrate(LineSpectrum(lines), kq7sim::DefaultCoefficients(512), ResolvedMercuryArgonLines(), 65000);
+    EXPECT_EQ(c.refusal.rfind("the RMS residual of 0.", 0), 0u) << c.refusal;
+    EXPECT_NE(c.refusal.find(" nm is above 0.25 nm"), std::string::npos) << c.refusal;
 }
 
 TEST(CalibrationRefusal, LeavesOutSaturatedLines) {
