@@ -34,10 +34,10 @@ void AddSpectrumOutput(CLI::App& command, kq7tool::SpectrumOutput& output, bool&
     command.add_flag("--strict", strict, "Fail (exit 7 or 8) on a saturated spectrum or an exposure out of range");
 }
 
-kq7tool::Sensor OpenSensor(const std::string& port, int baud, bool sim, const kq7sim::SimConfig& simConfig) {
+kq7tool::Sensor OpenSensor(const std::string& port, int baud, bool sim) {
     if (sim) {
         std::fputs("kq7: using the built-in virtual sensor: the spectra are made up\n", stderr);
-        kq7sim::StartInProcess(simConfig);
+        kq7sim::StartInProcess(kq7sim::SimConfig{});
         kq7tool::RegisterHostLink(kq7sim::InProcessWrite, kq7sim::InProcessRead);
         return kq7tool::Sensor({kSimPort, 0, true});
     }
@@ -73,7 +73,6 @@ int main(int argc, char** argv) {
     app.add_flag("-q,--quiet", "Show nothing of the library's exchanges (the default)")->excludes(verboseOption);
 
     std::function<void(kq7tool::Sensor&)> run;
-    kq7sim::SimConfig simConfig;
 
     CLI::App* info = app.add_subcommand("info", "Identity, band count, coefficients and wavelength range");
     info->callback([&] { run = kq7tool::RunInfo; });
@@ -139,11 +138,8 @@ int main(int argc, char** argv) {
     calibrateCommand->add_option("--report", calibrate.reportPath, "Also write the report to this file");
     calibrateCommand->add_option("--backup", calibrate.write.backupPath,
                                  "File for the current coefficients (default: kq7-coefficients-SERIAL-TIME.txt here)");
-    calibrateCommand->callback([&] {
-        // The virtual sensor shines the lamp to be calibrated against.
-        simConfig.source = kq7sim::LightSource::MercuryArgon;
-        run = [&](kq7tool::Sensor& sensor) { kq7tool::RunCalibrate(sensor, calibrate); };
-    });
+    calibrateCommand->callback(
+        [&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunCalibrate(sensor, calibrate); }; });
 
     try {
         app.parse(argc, argv);
@@ -164,7 +160,7 @@ int main(int argc, char** argv) {
     try {
         kq7tool::SeparateDataFromConsole(!verbose);
         kq7tool::CatchInterrupt();
-        kq7tool::Sensor sensor = OpenSensor(port, baud, sim, simConfig);
+        kq7tool::Sensor sensor = OpenSensor(port, baud, sim);
         run(sensor);
     } catch (const kq7tool::Failure& failure) {
         std::fprintf(stderr, "kq7: %s\n", failure.what());

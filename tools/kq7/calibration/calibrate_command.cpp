@@ -8,6 +8,7 @@
 #include "kq7/failure.h"
 #include "kq7/output_paths.h"
 #include "kq7/spectrum.h"
+#include "sim/in_process.h"
 
 namespace kq7tool {
 
@@ -36,6 +37,10 @@ void RunCalibrate(Sensor& sensor, const CalibrateOptions& options) {
     // Both files are checked before the lamp is measured, not after.
     CheckWritable(options.reportPath);
     CheckWritable(options.write.backupPath);
+    if (sensor.Place().virtualSensor) {
+        // The built-in virtual sensor shines the lamp to be calibrated against.
+        kq7sim::UseInProcessLightSource(kq7sim::LightSource::MercuryArgon);
+    }
     const SensorInfoC& info = sensor.Identify();
     const Sensor::Exposure exposure = sensor.AutoExposure(kLampPercent);
     const Acquisition lamp = CaptureMean(sensor, exposure.shutter, kLampCaptures);
