@@ -4,15 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "sim/wavelength_axis.h"
+#include "sensor/wavelength.h"
 
 namespace kq7tool {
 
 std::vector<double> Wavelengths(const SensorInfoC& info) {
-    const kq7sim::Coefficients a = {info.coeff[0], info.coeff[1], info.coeff[2], info.coeff[3]};
+    const std::array<double, 4> a = {info.coeff[0], info.coeff[1], info.coeff[2], info.coeff[3]};
     std::vector<double> wavelengths;
     for (int band = 1; band <= info.bandnumber; ++band) {
-        wavelengths.push_back(kq7sim::WavelengthAt(a, band));
+        wavelengths.push_back(kq7::Wavelength(a, band));
     }
     return wavelengths;
 }

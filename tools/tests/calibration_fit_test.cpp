@@ -10,6 +10,7 @@
 
 #include "kq7/calibration/calibration.h"
 #include "kq7/calibration/outlier_rejection.h"
+#include "sensor/wavelength.h"
 #include "sim/sim_config.h"
 
 namespace kq7tool {
@@ -27,20 +28,20 @@ protected:
         std::vector<LineMatch> lines;
         for (size_t i = 0; i < count; ++i) {
             const double band = 5.3 + (GetParam() - 10.0) * static_cast<double>(i) / static_cast<double>(count - 1);
-            lines.push_back({band, 1000.0, kq7sim::WavelengthAt(truth, band) + noise(random)});
+            lines.push_back({band, 1000.0, kq7::Wavelength(truth, band) + noise(random)});
         }
         return lines;
     }
 
-    double WorstErrorNm(const kq7sim::Coefficients& fitted) const {
+    double WorstErrorNm(const std::array<double, 4>& fitted) const {
         double worst = 0.0;
         for (int band = 1; band <= GetParam(); ++band) {
-            worst = std::max(worst, std::abs(kq7sim::WavelengthAt(fitted, band) - kq7sim::WavelengthAt(truth, band)));
+            worst = std::max(worst, std::abs(kq7::Wavelength(fitted, band) - kq7::Wavelength(truth, band)));
         }
         return worst;
     }
 
-    const kq7sim::Coefficients truth = kq7sim::DefaultCoefficients(GetParam());
+    const std::array<double, 4> truth = kq7sim::DefaultCoefficients(GetParam());
 };
 
 TEST_P(CalibrationFitTest, RecoversTheCubicFromNoisyLines) {
@@ -64,12 +65,12 @@ INSTANTIATE_TEST_SUITE_P(BandCounts, CalibrationFitTest, ::testing::Values(128, 
 // A spectrum with narrow lines at `linesNm` under the default axis of 512
 // bands, over a flat background with a little ripple.
 std::vector<double> LineSpectrum(const std::vector<double>& linesNm) {
-    const kq7sim::Coefficients axis = kq7sim::DefaultCoefficients(512);
+    const std::array<double, 4> axis = kq7sim::DefaultCoefficients(512);
     std::vector<double> counts;
     for (int band = 1; band <= 512; ++band) {
         double value = 1000.0 + 5.0 * std::sin(band);
         for (double line : linesNm) {
-            const double z = (kq7sim::WavelengthAt(axis, band) - line) / 1.3;
+            const double z = (kq7::Wavelength(axis, band) - line) / 1.3;
             value += 30000.0 * std::exp(-0.5 * z * z);
         }
         counts.push_back(value);

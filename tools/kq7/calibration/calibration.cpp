@@ -9,6 +9,7 @@
 #include "kq7/calibration/mercury_argon_lines.h"
 #include "kq7/calibration/outlier_rejection.h"
 #include "kq7/calibration/peak_finder.h"
+#include "sensor/wavelength.h"
 
 namespace kq7tool {
 
@@ -43,14 +44,14 @@ std::string Refusal(const Calibration& c) {
 
 void AddLines(Calibration& c, const std::vector<LineMatch>& matches, bool used) {
     for (const LineMatch& match : matches) {
-        const double fitted = kq7sim::WavelengthAt(c.newCoefficients, match.band);
+        const double fitted = kq7::Wavelength(c.newCoefficients, match.band);
         c.lines.push_back({match.band, match.height, match.knownNm, fitted, fitted - match.knownNm, used});
     }
 }
 
 }  // namespace
 
-Calibration Calibrate(const std::vector<double>& counts, const kq7sim::Coefficients& current,
+Calibration Calibrate(const std::vector<double>& counts, const std::array<double, 4>& current,
                       const std::vector<double>& linesNm, double saturationCounts) {
     Calibration c;
     c.bands = static_cast<int>(counts.size());
@@ -59,7 +60,7 @@ Calibration Calibrate(const std::vector<double>& counts, const kq7sim::Coefficie
     const std::vector<Peak> peaks = FindPeaks(counts, saturationCounts);
     c.peaksFound = static_cast<int>(peaks.size());
 
-    kq7sim::Coefficients axis = current;
+    std::array<double, 4> axis = current;
     axis[3] += AxisOffsetNm(peaks, linesNm, current, kMaxAxisErrorNm, kOffsetSpreadNm);
     double tolerance = kInitialToleranceNm;
     OutlierFreeFit best;
@@ -88,7 +89,7 @@ Calibration Calibrate(const std::vector<double>& counts, const kq7sim::Coefficie
     }
     for (int band = 1; band <= c.bands; ++band) {
         const double shift =
-            kq7sim::WavelengthAt(c.newCoefficients, band) - kq7sim::WavelengthAt(c.oldCoefficients, band);
+            kq7::Wavelength(c.newCoefficients, band) - kq7::Wavelength(c.oldCoefficients, band);
         if (std::abs(shift) > std::abs(c.largestShiftNm)) {
             c.largestShiftNm = shift;
             c.largestShiftBand = band;

@@ -4,10 +4,10 @@
 // the verdict whether the result may be written to the sensor.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
-#include "sim/wavelength_axis.h"
 
 namespace kq7tool {
 
@@ -31,8 +31,8 @@ struct Calibration {
     std::vector<CalibrationLine> lines;  // every matched line, in band order
     int linesUsed = 0;
     double rmsNm = 0.0;  // over the lines used
-    kq7sim::Coefficients oldCoefficients{};
-    kq7sim::Coefficients newCoefficients{};  // the old ones when no fit was possible
+    std::array<double, 4> oldCoefficients{};
+    std::array<double, 4> newCoefficients{};  // the old ones when no fit was possible
     double largestShiftNm = 0.0;             // new minus old axis, where it is largest
     int largestShiftBand = 0;
     // Why the result must not be written (too few lines, too large an RMS
@@ -42,7 +42,7 @@ struct Calibration {
 
 // Calibrates the axis of `counts` (band n at entry n - 1), which `current`
 // describes roughly (within a few nm), against `linesNm`.
-Calibration Calibrate(const std::vector<double>& counts, const kq7sim::Coefficients& current,
+Calibration Calibrate(const std::vector<double>& counts, const std::array<double, 4>& current,
                       const std::vector<double>& linesNm, double saturationCounts);
 
 // The wavelengths of the lamp's lines that the optics resolve: lines closer

@@ -3,10 +3,10 @@
 // polynomial a sensor stores.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <vector>
 
-#include "sim/wavelength_axis.h"
 
 namespace kq7tool {
 
@@ -14,7 +14,7 @@ namespace kq7tool {
 constexpr size_t kCubicTerms = 4;
 
 struct CubicFit {
-    kq7sim::Coefficients coefficients{};  // a0 the cubic term, a3 the constant
+    std::array<double, 4> coefficients{};  // a0 the cubic term, a3 the constant
     std::vector<double> residualsNm;      // fitted minus known, point by point
     double rmsNm = 0.0;                   // root mean square of the residuals
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "sensor/wavelength.h"
+
 namespace kq7tool {
 
 namespace {
@@ -23,10 +25,10 @@ size_t Nearest(size_t count, Distance distance) {
 }  // namespace
 
 double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
-                    const kq7sim::Coefficients& axis, double maxShiftNm, double binNm) {
+                    const std::array<double, 4>& axis, double maxShiftNm, double binNm) {
     std::vector<double> shifts;
     for (const Peak& peak : peaks) {
-        const double nm = kq7sim::WavelengthAt(axis, peak.band);
+        const double nm = kq7::Wavelength(axis, peak.band);
         for (double line : linesNm) {
             if (std::abs(line - nm) <= maxShiftNm) {
                 shifts.push_back(line - nm);
@@ -57,14 +59,14 @@ double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& l
 }
 
 std::vector<LineMatch> MatchLines(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
-                                  const kq7sim::Coefficients& axis, double toleranceNm) {
+                                  const std::array<double, 4>& axis, double toleranceNm) {
     std::vector<LineMatch> matches;
     if (peaks.empty() || linesNm.empty()) {
         return matches;
     }
     std::vector<double> peakNm;
     for (const Peak& peak : peaks) {
-        peakNm.push_back(kq7sim::WavelengthAt(axis, peak.band));
+        peakNm.push_back(kq7::Wavelength(axis, peak.band));
     }
     for (size_t p = 0; p < peaks.size(); ++p) {
         const size_t line = Nearest(linesNm.size(), [&](size_t l) { return std::abs(linesNm[l] - peakNm[p]); });

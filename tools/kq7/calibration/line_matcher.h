@@ -3,10 +3,10 @@
 // right.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "kq7/calibration/peak_finder.h"
-#include "sim/wavelength_axis.h"
 
 namespace kq7tool {
 
@@ -20,12 +20,12 @@ struct LineMatch {
 // binNm of a reference line under `axis`: an aged calibration is off by about
 // the same everywhere, and no single line is trusted to say by how much.
 double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
-                    const kq7sim::Coefficients& axis, double maxShiftNm, double binNm);
+                    const std::array<double, 4>& axis, double maxShiftNm, double binNm);
 
 // Pairs of a peak and a reference line that are each other's nearest under
 // `axis` and lie within toleranceNm, in band order: a peak serves one line at
 // most.
 std::vector<LineMatch> MatchLines(const std::vector<Peak>& peaks, const std::vector<double>& linesNm,
-                                  const kq7sim::Coefficients& axis, double toleranceNm);
+                                  const std::array<double, 4>& axis, double toleranceNm);
 
 }  // namespace kq7tool
