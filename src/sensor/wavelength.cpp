@@ -3,7 +3,7 @@
 
 namespace kq7 {
 
-double Wavelength(const std::array<double, 4>& a, int32_t band) {
+double Wavelength(const std::array<double, 4>& a, double band) {
     const double x = band;
     const double p = ((a[0] * x) * x) * x;
     const double q = (a[1] * x) * x;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kq7/calibration/calibrate_command.h"
 #include "kq7/commands.h"
 #include "kq7/failure.h"
 #include "kq7/interrupt.h"
@@ -128,6 +129,20 @@ int main(int argc, char** argv) {
             kq7tool::RunCoeff(sensor, values, coeffOptions);
         };
     });
+
+    kq7tool::CalibrateOptions calibrate;
+    std::string lamp;
+    CLI::App* calibrateCommand =
+        app.add_subcommand("calibrate", "Calibrate the wavelength axis against a reference lamp and write the result");
+    calibrateCommand->add_option("--lamp", lamp, "The lamp in front of the sensor: hgar (mercury-argon)")
+        ->required()
+        ->check(CLI::IsMember({kq7tool::kMercuryArgonLamp}));
+    calibrateCommand->add_flag("-y,--yes", calibrate.write.yes, "Write without asking");
+    calibrateCommand->add_option("--report", calibrate.reportPath, "Also write the report to this file");
+    calibrateCommand->add_option("--backup", calibrate.write.backupPath,
+                                 "File for the current coefficients (default: kq7-coefficients-SERIAL-TIME.txt here)");
+    calibrateCommand->callback(
+        [&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunCalibrate(sensor, calibrate); }; });
 
     try {
         app.parse(argc, argv);

@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
     std::string faultName = "none";
     int delayMs = 0;
     int baud = 0;
+    std::string sourceName = "continuum";
+    double driftNm = 0.0;
+    bool showTrueCoefficients = false;
     app.add_flag("--pty", pty, "Serve on a new pseudo-terminal and print its path")->required();
     app.add_option("--bands", bands, "Number of bands")
         ->check(CLI::Range(kq7sim::kMinBands, kq7sim::kMaxBands));
@@ -38,11 +41,19 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0, 60000));
     app.add_option("--baud", baud, "Add the transfer time of this baud rate to every reply")
         ->check(CLI::Range(0, 10000000));
+    app.add_option("--source", sourceName, "Light source: a continuum with lines, or a mercury-argon lamp")
+        ->check(CLI::IsMember({"continuum", "hgar"}));
+    app.add_option("--drift-nm", driftNm, "Report coefficients whose axis is off by between X/2 and X nm")
+        ->check(CLI::Range(-50.0, 50.0));
+    app.add_flag("--true-coefficients", showTrueCoefficients,
+                 "Print the true coefficients (where the light really falls) to standard error");
     CLI11_PARSE(app, argc, argv);
 
     kq7sim::SimConfig config = kq7sim::SimConfig::For(bands, seed);
     config.fault = *kq7sim::ParseFault(faultName);
     config.delayMs = delayMs;
+    config.source = *kq7sim::ParseLightSource(sourceName);
+    config.driftNm = driftNm;
 
     // SIGTERM and SIGINT are blocked except while the server waits, so that a
     // stop request is never lost between two waits.
@@ -61,8 +72,13 @@ int main(int argc, char** argv) {
         kq7sim::PtyServer server(config, baud);
         std::printf("%s\n", server.SlavePath().c_str());
         std::fflush(stdout);
-        std::fprintf(stderr, "kq7sim: %s, %d bands, seed %u, fault %s\n", config.identification.c_str(),
-                     config.bands, config.seed, kq7sim::FaultName(config.fault));
+        std::fprintf(stderr, "kq7sim: %s, %d bands, seed %u, fault %s, source %s, drift %g nm\n",
+                     config.identification.c_str(), config.bands, config.seed, kq7sim::FaultName(config.fault),
+                     kq7sim::LightSourceName(config.source), config.driftNm);
+        if (showTrueCoefficients) {
+            const auto& a = config.coefficients;
+            std::fprintf(stderr, "kq7sim: true coefficients a0=%.9g a1=%.9g a2=%.9g a3=%.9g\n", a[0], a[1], a[2], a[3]);
+        }
         server.Serve(g_stop, waitMask);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kq7sim: %s\n", e.what());

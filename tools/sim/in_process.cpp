@@ -27,6 +27,12 @@ int64_t NowUs() {
 
 void StartInProcess(const SimConfig& config) { g_link = std::make_unique<InProcessLink>(config); }
 
+void UseInProcessLightSource(LightSource source) {
+    SimConfig config = g_link->sensor.Config();
+    config.source = source;
+    StartInProcess(config);
+}
+
 const VirtualSensor& InProcessSensor() { return g_link->sensor; }
 
 int64_t KQ7_CALL InProcessWrite(const uint8_t* data, int64_t length) {

@@ -16,6 +16,10 @@ namespace kq7sim {
 // Replaces the process-wide sensor with a fresh one built from `config`.
 void StartInProcess(const SimConfig& config);
 
+// Replaces the process-wide sensor with a fresh one of the same
+// configuration but `source`; StartInProcess must have run.
+void UseInProcessLightSource(LightSource source);
+
 // The process-wide sensor, for inspection; StartInProcess must have run.
 const VirtualSensor& InProcessSensor();
 

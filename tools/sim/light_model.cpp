@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kq7/calibration/mercury_argon_lines.h"
 #include "sensor/wavelength.h"
 
 namespace kq7sim {
@@ -15,7 +16,7 @@ struct EmissionLine {
     double countsPerUnit;  // height of the line per unit of shutter value
 };
 
-// A mercury-argon-like lamp: its brightest line saturates first, so the
+// The continuum lamp's lines: its brightest line saturates first, so the
 // automatic exposure is steered by a narrow peak, as on a real lamp.
 constexpr EmissionLine kLines[] = {
     {435.8, 22.0}, {546.1, 42.0}, {611.6, 12.0}, {763.5, 30.0}, {811.5, 17.0},
@@ -27,6 +28,14 @@ constexpr double kContinuumPeakNm = 650.0;
 constexpr double kContinuumWidthNm = 170.0;
 constexpr double kContinuumCountsPerUnit = 16.0;
 
+// The reference lamp's lines are far narrower than the optics resolve: each
+// shows the instrument's slit function, a Gaussian core of this full width at
+// half maximum (a little over two bands) with a faint Lorentzian share of
+// scattered light in its wings.
+constexpr double kLampLineFwhmNm = 3.0;
+constexpr double kLampLineLorentzShare = 0.15;
+constexpr double kLampBrightestCountsPerUnit = 40.0;
+
 constexpr size_t kDeviateCount = 4096;  // a power of two: picked by a mask
 constexpr double kReadNoise = 6.0;        // counts, standard deviation
 constexpr double kCountsPerElectron = 0.25;  // shot noise: variance = counts x this
@@ -36,18 +45,37 @@ double Gaussian(double x, double centre, double width) {
     return std::exp(-0.5 * z * z);
 }
 
+double ContinuumRate(double nm) {
+    double rate = kContinuumCountsPerUnit * Gaussian(nm, kContinuumPeakNm, kContinuumWidthNm);
+    for (const EmissionLine& line : kLines) {
+        rate += line.countsPerUnit * Gaussian(nm, line.centreNm, kLineWidthNm);
+    }
+    return rate;
+}
+
+// A pseudo-Voigt profile of height 1 at `centre`.
+double SlitFunction(double nm, double centre) {
+    const double u = 4.0 * (nm - centre) * (nm - centre) / (kLampLineFwhmNm * kLampLineFwhmNm);
+    const double gaussian = std::exp(-std::log(2.0) * u);
+    const double lorentzian = 1.0 / (1.0 + u);
+    return (1.0 - kLampLineLorentzShare) * gaussian + kLampLineLorentzShare * lorentzian;
+}
+
+double MercuryArgonRate(double nm) {
+    double rate = 0.0;
+    for (const kq7tool::ReferenceLine& line : kq7tool::kMercuryArgonLines) {
+        rate += kLampBrightestCountsPerUnit * line.relativeIntensity * SlitFunction(nm, line.airNm);
+    }
+    return rate;
+}
+
 }  // namespace
 
-LightModel::LightModel(const std::array<double, 4>& coefficients, int bands, uint32_t seed)
-    : random_(seed) {
-    rate_.reserve(static_cast<size_t>(std::max(bands, 0)));
-    for (int band = 1; band <= bands; ++band) {
-        const double nm = kq7::Wavelength(coefficients, band);
-        double rate = kContinuumCountsPerUnit * Gaussian(nm, kContinuumPeakNm, kContinuumWidthNm);
-        for (const EmissionLine& line : kLines) {
-            rate += line.countsPerUnit * Gaussian(nm, line.centreNm, kLineWidthNm);
-        }
-        rate_.push_back(rate);
+LightModel::LightModel(const SimConfig& config) : random_(config.seed) {
+    const auto rate = config.source == LightSource::MercuryArgon ? MercuryArgonRate : ContinuumRate;
+    rate_.reserve(static_cast<size_t>(std::max(config.bands, 0)));
+    for (int band = 1; band <= config.bands; ++band) {
+        rate_.push_back(rate(kq7::Wavelength(config.coefficients, band)));
     }
     std::normal_distribution<double> standard(0.0, 1.0);
     deviates_.resize(kDeviateCount);

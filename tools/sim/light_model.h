@@ -1,12 +1,14 @@
 /* SPDX-License-Identifier: MIT */
-// What the virtual sensor's detector sees: a lamp with a smooth continuum and
-// a few narrow emission lines, on top of a dark level, with noise.
+// What the virtual sensor's detector sees: the configured light source (a
+// lamp with a smooth continuum and a few broad emission lines, or a
+// mercury-argon reference lamp), on top of a dark level, with noise.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include "sim/sim_config.h"
 
 namespace kq7sim {
 
@@ -16,10 +18,9 @@ constexpr double kDarkLevel = 1000.0;
 
 class LightModel {
 public:
-    // `coefficients` is the sensor's factory calibration (a0 cubic ... a3
-    // constant over band numbers from 1): it places the lamp's lines on the
-    // bands, whatever calibration is written to the sensor later.
-    LightModel(const std::array<double, 4>& coefficients, int bands, uint32_t seed);
+    // The light falls on the bands by `config.coefficients`, the sensor's
+    // true calibration, whatever calibration it reports or is written to it.
+    explicit LightModel(const SimConfig& config);
 
     // One exposure: the dark level, plus light in proportion to the shutter
     // value while the shutter is open, plus read and shot noise; clamped to

@@ -24,12 +24,29 @@ enum class Fault {
 std::optional<Fault> ParseFault(const std::string& name);
 const char* FaultName(Fault fault);
 
+// What shines into the sensor.
+enum class LightSource {
+    Continuum,    // a smooth continuum with a few broad lines
+    MercuryArgon, // a mercury-argon reference lamp: narrow lines only
+};
+
+// "continuum", "hgar".
+std::optional<LightSource> ParseLightSource(const std::string& name);
+const char* LightSourceName(LightSource source);
+
 constexpr int kDefaultBands = 512;
 constexpr uint32_t kDefaultSeed = 42;
 
 // Wavelength polynomial over the band number n (from 1): a0 n^3 + a1 n^2 +
 // a2 n + a3. For any band count the table spans about 340 to 1030 nm.
 std::array<double, 4> DefaultCoefficients(int bands);
+
+// `coefficients` with a smooth error added, as a sensor's stored calibration
+// drifts with age: a cubic in the band number that is driftNm / 2 at the
+// first band and at three quarters of the range, driftNm at one quarter and at
+// the last band, and in between everywhere else (a negative driftNm moves the
+// axis the other way).
+std::array<double, 4> DriftedCoefficients(const std::array<double, 4>& coefficients, int bands, double driftNm);
 
 // "KQ7-SIM" followed by the seed as five digits, e.g. "KQ7-SIM00042".
 std::string DefaultIdentification(uint32_t seed);
@@ -41,7 +58,12 @@ struct SimConfig {
     int delayMs = 0;    // with Fault::Delay
     int chunkSize = 4;  // with Fault::Chunked: bytes per delivery, 1 ms apart
     std::string identification = DefaultIdentification(kDefaultSeed);
+    // The true calibration: where the light falls on the bands.
     std::array<double, 4> coefficients = DefaultCoefficients(kDefaultBands);
+    LightSource source = LightSource::Continuum;
+    // The error of the calibration the sensor reports (DriftedCoefficients);
+    // 0: it reports the true one.
+    double driftNm = 0.0;
 
     // The defaults for `bands` bands and `seed`, without fault.
     static SimConfig For(int bands, uint32_t seed);

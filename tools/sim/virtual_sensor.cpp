@@ -45,8 +45,8 @@ bool IsDeferrable(uint8_t command) {
 
 VirtualSensor::VirtualSensor(const SimConfig& config)
     : config_(config),
-      light_(config.coefficients, config.bands, config.seed),
-      coefficients_(config.coefficients) {
+      light_(config),
+      coefficients_(DriftedCoefficients(config.coefficients, config.bands, config.driftNm)) {
     if (config.bands < kMinBands || config.bands > kMaxBands) {
         throw std::invalid_argument("band count must be " + std::to_string(kMinBands) + " to " +
                                     std::to_string(kMaxBands));

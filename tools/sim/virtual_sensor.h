@@ -33,6 +33,8 @@ public:
 
     bool ShutterOpen() const { return shutterOpen_; }
     int32_t ShutterValue() const { return shutterValue_; }
+    // The calibration the sensor reports: its true one (Config().coefficients)
+    // with the configured drift, or the last one written to it.
     const std::array<double, 4>& Coefficients() const { return coefficients_; }
     const SimConfig& Config() const { return config_; }
 
