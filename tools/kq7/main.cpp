@@ -12,6 +12,7 @@
 #include "kq7/console.h"
 #include "kq7/failure.h"
 #include "kq7/host_link.h"
+#include "kq7/serve/serve_command.h"
 #include "kq7/serial_port.h"
 #include "sim/in_process.h"
 #include "sim/sim_config.h"
@@ -70,6 +71,16 @@ int main(int argc, char** argv) {
     coeff->add_option("coefficients", coefficients, "A0 A1 A2 A3")->required()->expected(4);
     coeff->callback([&] {
         run = [&] { kq7tool::RunCoeff({coefficients[0], coefficients[1], coefficients[2], coefficients[3]}); };
+    });
+
+    kq7tool::ServeOptions serve;
+    CLI::App* serveCommand = app.add_subcommand("serve", "Show the live spectrum in a browser, with the bench's controls");
+    serveCommand->add_option("--listen", serve.listen, "HOST:PORT to listen on (default 127.0.0.1:8477)");
+    serveCommand->callback([&] {
+        run = [&] {
+            kq7tool::RunServe(serve, port.empty() ? kq7sim::InProcessWrite : kq7tool::SerialPortWrite,
+                              port.empty() ? kq7sim::InProcessRead : kq7tool::SerialPortRead);
+        };
     });
 
     try {
