@@ -219,6 +219,7 @@ void Acquisition::CaptureAndPublish() {
         spectrum.counts = kq7tool::SubtractDark(spectrum.counts, dark.counts);
     }
     spectrum.info = info_;
+    spectrum.capturedAt = std::chrono::system_clock::now();
     double rate = 0;
     if (recentCaptures_.size() > 1) {
         const std::chrono::duration<double> span = recentCaptures_.back() - recentCaptures_.front();

@@ -2,6 +2,7 @@
 // What the acquisition does, what it was asked to do and what it showed last.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -40,6 +41,7 @@ struct Dark {
 // The spectrum on the page, as "save CSV" writes it.
 struct ShownSpectrum {
     SensorInfoC info{};
+    std::chrono::system_clock::time_point capturedAt;
     std::vector<double> counts;
     int shutter = 0;
     int average = 1;

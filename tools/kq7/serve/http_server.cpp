@@ -6,6 +6,7 @@
 #include <cctype>
 #include <ctime>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 
 #include "kq7/csv_writer.h"
@@ -13,6 +14,7 @@
 #include "kq7/serve/request_fields.h"
 #include "kq7/serve/serve_limits.h"
 #include "kq7/spectrum.h"
+#include "kq7/utc_time.h"
 
 namespace kq7serve {
 
@@ -68,17 +70,26 @@ std::string CsvFileName(const ShownSpectrum& shown) {
     return "kq7-" + serial + "-" + stamp + ".csv";
 }
 
-std::string ShownCsv(const ShownSpectrum& shown) {
+// The same file as kq7 capture -o writes for these settings.
+std::string ShownCsv(const ShownSpectrum& shown, const kq7tool::SensorPlace& place) {
     kq7tool::Spectrum spectrum;
     spectrum.wavelengthsNm = kq7tool::Wavelengths(shown.info);
     spectrum.counts = shown.counts;
-    return kq7tool::SpectrumCsv(spectrum);
+    kq7tool::CsvMetadata metadata = kq7tool::MetadataFor(shown.info, place.port, place.virtualSensor);
+    metadata.timeUtc = kq7tool::UtcTimestamp(shown.capturedAt);
+    metadata.shutter = shown.shutter;
+    metadata.averages = shown.average;
+    metadata.darkSubtracted = shown.darkSubtracted;
+    std::ostringstream csv;
+    kq7tool::WriteSpectrumCsv(csv, spectrum, metadata);
+    return csv.str();
 }
 
 }  // namespace
 
-HttpServer::HttpServer(Acquisition& acquisition, Broadcast& broadcast, std::string token)
-    : acquisition_(acquisition), broadcast_(broadcast), token_(std::move(token)),
+HttpServer::HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place,
+                       std::string token)
+    : acquisition_(acquisition), broadcast_(broadcast), place_(std::move(place)), token_(std::move(token)),
       server_(std::make_unique<httplib::Server>()) {
     server_->new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
     server_->set_keep_alive_timeout(kKeepAliveSeconds);
@@ -170,7 +181,7 @@ void HttpServer::AddRoutes() {
             return;
         }
         response.set_header("Content-Disposition", "attachment; filename=\"" + CsvFileName(*shown) + "\"");
-        response.set_content(ShownCsv(*shown), "text/csv; charset=utf-8");
+        response.set_content(ShownCsv(*shown, place_), "text/csv; charset=utf-8");
     });
 
     server_->Post("/settings", [this](const Request& request, Response& response) {

@@ -14,6 +14,7 @@
 #include "kq7/serve/acquisition.h"
 #include "kq7/serve/broadcast.h"
 #include "kq7/serve/listen_address.h"
+#include "kq7/sensor.h"
 
 namespace httplib {
 class Server;
@@ -23,7 +24,8 @@ namespace kq7serve {
 
 class HttpServer {
 public:
-    HttpServer(Acquisition& acquisition, Broadcast& broadcast, std::string token);
+    // `place` names the sensor's port in the CSV files.
+    HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place, std::string token);
     ~HttpServer();
 
     // Binds to the address; returns the port (chosen by the system for
@@ -39,6 +41,7 @@ private:
 
     Acquisition& acquisition_;
     Broadcast& broadcast_;
+    const kq7tool::SensorPlace place_;
     const std::string token_;
     std::unique_ptr<httplib::Server> server_;
     ListenAddress bound_;

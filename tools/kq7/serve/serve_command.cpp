@@ -16,6 +16,8 @@
 #include "kq7/serve/http_server.h"
 #include "kq7/serve/listen_address.h"
 #include "kq7/serve/serve_limits.h"
+#include "kq7/serial_port.h"
+#include "sim/in_process.h"
 
 namespace kq7tool {
 
@@ -80,7 +82,7 @@ void WaitForStopSignal(const sigset_t& signals) {
 
 }  // namespace
 
-void RunServe(const ServeOptions& options, SerialWriteFn write, SerialReadFn read) {
+void RunServe(const Sensor& sensor, const ServeOptions& options) {
     const ListenAddress address = ListenOn(options);
     if (!kq7serve::IsLoopback(address.host)) {
         std::fprintf(stderr,
@@ -90,14 +92,15 @@ void RunServe(const ServeOptions& options, SerialWriteFn write, SerialReadFn rea
     }
     const sigset_t stopSignals = BlockStopSignals();
 
-    Link link{write, read};
+    Link link = sensor.Place().virtualSensor ? Link{kq7sim::InProcessWrite, kq7sim::InProcessRead}
+                                             : Link{SerialPortWrite, SerialPortRead};
     kq7_device* const device = kq7_open(LinkWrite, LinkRead, &link);
     if (device == nullptr) {
         throw Failure(kExitFailure, "cannot open the device: out of memory");
     }
     kq7serve::Broadcast broadcast;
     kq7serve::Acquisition acquisition(device, broadcast);
-    kq7serve::HttpServer server(acquisition, broadcast, NewToken());
+    kq7serve::HttpServer server(acquisition, broadcast, sensor.Place(), NewToken());
     int port = 0;
     try {
         port = server.Bind(address);

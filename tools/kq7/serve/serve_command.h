@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "nerb_kq7lib.h"
+#include "kq7/sensor.h"
 
 namespace kq7tool {
 
@@ -12,9 +12,9 @@ struct ServeOptions {
     std::string listen;  // "HOST:PORT"; empty: the loopback address and fixed port
 };
 
-// Serves the sensor behind `write` and `read` until SIGINT or SIGTERM, then
-// stops the acquisition (cancelling the call that runs) and closes the
-// device. Throws Failure.
-void RunServe(const ServeOptions& options, SerialWriteFn write, SerialReadFn read);
+// Serves the sensor at `sensor`'s place until SIGINT or SIGTERM, then stops
+// the acquisition (cancelling the call that runs) and closes the device.
+// Throws Failure.
+void RunServe(const Sensor& sensor, const ServeOptions& options);
 
 }  // namespace kq7tool
