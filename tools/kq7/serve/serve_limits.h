@@ -18,7 +18,6 @@ constexpr int kStartShutter = 100;
 constexpr int kMaxAverage = 100;
 constexpr int kMinPercent = 1;
 constexpr int kMaxPercent = 100;
-constexpr int kStartPercent = 80;
 
 // A live view needs no more than 25 spectra a second; the cap also keeps a
 // sensor that answers at once (the virtual one) from taking a whole core.

@@ -20,6 +20,7 @@ let drawPending = false;
 let lastSpectrumAt = 0;
 let paused = false;
 let plot = null;
+let shownPeak = null;     // the peak of the spectrum on the chart
 
 // ---- sending -------------------------------------------------------------
 
@@ -106,9 +107,29 @@ function drawFullScale(u) {
   ctx.restore();
 }
 
+// A ring on the peak, labelled with its wavelength.
+function drawPeak(u) {
+  if (!shownPeak) return;
+  const x = u.valToPos(shownPeak.nm, "x", true);
+  const y = u.valToPos(shownPeak.counts, "y", true);
+  const ctx = u.ctx;
+  const px = devicePixelRatio;
+  ctx.save();
+  ctx.strokeStyle = "#2e5bff";
+  ctx.lineWidth = 2 * px;
+  ctx.beginPath();
+  ctx.arc(x, y, 5 * px, 0, 2 * Math.PI);
+  ctx.stroke();
+  ctx.fillStyle = "#1d2433";
+  ctx.font = `${12 * px}px system-ui, sans-serif`;
+  ctx.textAlign = x > u.bbox.left + u.bbox.width * 0.85 ? "right" : "left";
+  ctx.fillText(`${shownPeak.nm.toFixed(1)} nm`, x + (ctx.textAlign === "left" ? 9 : -9) * px, y + 4 * px);
+  ctx.restore();
+}
+
 function chartSize() {
   const box = $("chart").getBoundingClientRect();
-  return { width: Math.max(box.width, 300), height: Math.max(window.innerHeight - 230, 380) };
+  return { width: Math.max(box.width, 300), height: Math.max(window.innerHeight - 190, 380) };
 }
 
 function makePlot() {
@@ -127,7 +148,7 @@ function makePlot() {
       { label: "Counts", size: 64, grid: { stroke: "#eaecf0" }, ticks: { stroke: "#d0d5dd" } },
     ],
     series: [{}, { label: "Counts", stroke: "#1d2939", width: 1.5, fill: spectrumFill, points: { show: false } }],
-    hooks: { draw: [drawFullScale] },
+    hooks: { draw: [drawFullScale, drawPeak] },
   };
   plot = new uPlot(options, [[], []], $("chart"));
   window.addEventListener("resize", () => plot.setSize(chartSize()));
@@ -138,6 +159,7 @@ function draw() {
   if (!latest || !sensor) return;
   const spectrum = latest;
   latest = null;
+  shownPeak = spectrum.peak;
   plot.setData([sensor.wavelengths, spectrum.counts]);
   $("chart").dataset.points = String(spectrum.counts.length);
   $("peak-counts").textContent = Math.round(spectrum.peak.counts).toLocaleString("en");
