@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: MIT
 """kq7 serve at the HTTP level: what it refuses, and its event stream."""
+import subprocess
+
 import pytest
 
-from conftest import EventStream, Server
+from conftest import KQ7, STOP_TIMEOUT_S, EventStream, Server
 
 WRONG_TOKEN = "0" * 32
 
@@ -72,3 +74,10 @@ def test_a_silent_sensor_shows_as_a_status_and_ctrl_c_still_stops(silent_sensor)
         if stream:
             stream.close()
         assert quiet.stop()[0] == 0
+
+
+def test_a_listen_address_without_a_port_is_a_usage_error():
+    result = subprocess.run(
+        [KQ7, "--sim", "serve", "--listen", "localhost"], capture_output=True, text=True, timeout=STOP_TIMEOUT_S
+    )
+    assert result.returncode == 64 and "--listen takes HOST:PORT" in result.stderr
