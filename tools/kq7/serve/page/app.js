@@ -237,7 +237,10 @@ function connect() {
 }
 
 setInterval(() => {
-  if (!paused && Date.now() - lastSpectrumAt > STALE_MS) $("chart").classList.add("stale");
+  if (!paused && Date.now() - lastSpectrumAt > STALE_MS) {
+    $("chart").classList.add("stale");
+    $("rate").textContent = "–";
+  }
 }, 1000);
 
 // ---- controls --------------------------------------------------------------
