@@ -7,6 +7,7 @@ import pytest
 from conftest import KQ7, STOP_TIMEOUT_S, EventStream, Server
 
 WRONG_TOKEN = "0" * 32
+MAX_VIEWS = 12
 
 # (method, path, fields, headers beyond the page's own, status, reason)
 REFUSED = [
@@ -48,6 +49,19 @@ def test_two_tabs_receive_the_same_spectra(server, events):
         while (spectrum := tab.next_event("spectrum"))["sequence"] < wanted:
             pass
         assert len(spectrum["counts"]) == 512 and spectrum["rate"] > 0
+
+
+def test_views_beyond_the_limit_are_refused_and_the_page_still_answers():
+    own = Server("--sim")
+    views = [EventStream(own) for _ in range(MAX_VIEWS)]
+    try:
+        status, reason = own.request("GET", "/events")
+        assert status == 503 and "too many open views (12)" in reason
+        assert own.post("/settings", {"paused": "false"})[0] == 204
+    finally:
+        for view in views:
+            view.close()
+        assert own.stop()[0] == 0
 
 
 def test_a_change_from_the_page_reaches_every_tab(server, events):

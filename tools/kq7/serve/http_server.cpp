@@ -161,17 +161,25 @@ void HttpServer::AddRoutes() {
     }
 
     server_->Get("/events", [this](const Request&, Response& response) {
+        if (++eventStreams_ > kMaxEventStreams) {
+            --eventStreams_;
+            Refuse(response, 503, "too many open views (" + std::to_string(kMaxEventStreams) + "): close a tab");
+            return;
+        }
         response.set_header("Cache-Control", "no-store");
         auto seen = std::make_shared<Broadcast::Seen>();
-        response.set_chunked_content_provider("text/event-stream", [this, seen](size_t, httplib::DataSink& sink) {
-            std::vector<Event> events;
-            if (!broadcast_.Next(*seen, events, kEventWait)) {
-                sink.done();
-                return true;
-            }
-            const std::string text = EventStreamText(events);
-            return sink.write(text.data(), text.size());
-        });
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [this, seen](size_t, httplib::DataSink& sink) {
+                std::vector<Event> events;
+                if (!broadcast_.Next(*seen, events, kEventWait)) {
+                    sink.done();
+                    return true;
+                }
+                const std::string text = EventStreamText(events);
+                return sink.write(text.data(), text.size());
+            },
+            [this](bool) { --eventStreams_; });
     });
 
     server_->Get("/spectrum.csv", [this](const Request&, Response& response) {

@@ -8,6 +8,7 @@
 // another host (a DNS name rebound to 127.0.0.1) is refused as well.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,7 @@ private:
     const kq7tool::SensorPlace place_;
     const std::string token_;
     std::unique_ptr<httplib::Server> server_;
+    std::atomic<int> eventStreams_{0};
     ListenAddress bound_;
 };
 

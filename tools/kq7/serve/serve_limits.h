@@ -30,8 +30,10 @@ constexpr std::size_t kRateWindow = 16;
 // How long an event stream waits for news before it sends a comment, which
 // also finds out that a tab went away.
 constexpr std::chrono::milliseconds kEventWait{1000};
-// Tabs and requests served at once: each open tab holds one.
+// Connections served at once. Each open tab holds one for its event stream;
+// the streams may take all but a few, which stay for the other requests.
 constexpr std::size_t kConnectionThreads = 16;
+constexpr int kMaxEventStreams = 12;
 constexpr std::size_t kMaxRequestBytes = 4096;
 constexpr int kKeepAliveSeconds = 1;
 
