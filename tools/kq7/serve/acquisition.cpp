@@ -54,7 +54,6 @@ void Acquisition::Stop() {
         std::this_thread::sleep_for(kCancelRepeat);
     }
     thread_.join();
-    SetState(State::Stopped);
 }
 
 void Acquisition::Change(const SettingsChange& change) {

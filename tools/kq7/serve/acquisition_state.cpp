@@ -19,8 +19,6 @@ const char* StateName(State state) {
         return "searching";
     case State::TakingDark:
         return "dark";
-    case State::Stopped:
-        return "stopped";
     }
     return "";
 }
@@ -41,8 +39,6 @@ const char* StateText(State state) {
         return "searching the exposure";
     case State::TakingDark:
         return "taking a dark spectrum";
-    case State::Stopped:
-        return "stopped";
     }
     return "";
 }

@@ -11,7 +11,7 @@
 
 namespace kq7serve {
 
-enum class State { Identifying, Capturing, Paused, NoAnswer, Failing, SearchingExposure, TakingDark, Stopped };
+enum class State { Identifying, Capturing, Paused, NoAnswer, Failing, SearchingExposure, TakingDark };
 
 // A word for the page to style by, and a sentence for people.
 const char* StateName(State state);

@@ -108,6 +108,7 @@ void RunServe(const Sensor& sensor, const ServeOptions& options) {
         kq7_close(device);
         throw Failure(kExitFailure, error.what());
     }
+    // Scripts (and the tests) read the address from this first line.
     WriteData("kq7 serve: http://" + kq7serve::HostPort(address.host, port) + "/ (Ctrl-C stops)\n");
     acquisition.Start();
     std::thread serving([&server] { server.Run(); });
