@@ -3,44 +3,37 @@
 
 namespace kq7serve {
 
-const char* StateName(State state) {
+namespace {
+
+struct StateWords {
+    const char* name;
+    const char* text;
+};
+
+StateWords Words(State state) {
     switch (state) {
     case State::Identifying:
-        return "identifying";
+        return {"identifying", "identifying the sensor"};
     case State::Capturing:
-        return "capturing";
+        return {"capturing", "capturing"};
     case State::Paused:
-        return "paused";
+        return {"paused", "paused"};
     case State::NoAnswer:
-        return "no-answer";
+        return {"no-answer", "no answer from the sensor, trying again"};
     case State::Failing:
-        return "failing";
+        return {"failing", "captures fail, trying again"};
     case State::SearchingExposure:
-        return "searching";
+        return {"searching", "searching the exposure"};
     case State::TakingDark:
-        return "dark";
+        return {"dark", "taking a dark spectrum"};
     }
-    return "";
+    return {"", ""};
 }
 
-const char* StateText(State state) {
-    switch (state) {
-    case State::Identifying:
-        return "identifying the sensor";
-    case State::Capturing:
-        return "capturing";
-    case State::Paused:
-        return "paused";
-    case State::NoAnswer:
-        return "no answer from the sensor, trying again";
-    case State::Failing:
-        return "captures fail, trying again";
-    case State::SearchingExposure:
-        return "searching the exposure";
-    case State::TakingDark:
-        return "taking a dark spectrum";
-    }
-    return "";
-}
+}  // namespace
+
+const char* StateName(State state) { return Words(state).name; }
+
+const char* StateText(State state) { return Words(state).text; }
 
 }  // namespace kq7serve
