@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup-debian.sh build tools calibration benchmarks
+scripts/setup-debian.sh build tools calibration serve benchmarks
 build=build/bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKQ7_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kq7_benchmarks kq7 kq7sim

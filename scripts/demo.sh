@@ -9,7 +9,7 @@ set -euo pipefail
 out="$PWD"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-"$root"/scripts/setup-debian.sh build tools calibration
+"$root"/scripts/setup-debian.sh build tools calibration serve
 cmake -S "$root" -B "$root"/build/release -DCMAKE_BUILD_TYPE=Release -DKQ7_BUILD_TESTS=OFF
 cmake --build "$root"/build/release -j"$(nproc)"
 

@@ -15,6 +15,7 @@
 #include "kq7/failure.h"
 #include "kq7/interrupt.h"
 #include "kq7/option_placement.h"
+#include "kq7/serve/serve_command.h"
 #include "kq7/serial_port.h"
 #include "kq7/versions.h"
 #include "sim/in_process.h"
@@ -143,6 +144,11 @@ int main(int argc, char** argv) {
                                  "File for the current coefficients (default: kq7-coefficients-SERIAL-TIME.txt here)");
     calibrateCommand->callback(
         [&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunCalibrate(sensor, calibrate); }; });
+
+    kq7tool::ServeOptions serve;
+    CLI::App* serveCommand = app.add_subcommand("serve", "Show the live spectrum in a browser, with the bench's controls");
+    serveCommand->add_option("--listen", serve.listen, "HOST:PORT to listen on (default 127.0.0.1:8477)");
+    serveCommand->callback([&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunServe(sensor, serve); }; });
 
     try {
         app.parse(argc, argv);

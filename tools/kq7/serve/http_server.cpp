@@ -1,0 +1,232 @@
+/* SPDX-License-Identifier: MIT */
+#include "kq7/serve/http_server.h"
+
+#include <httplib.h>
+
+#include <cctype>
+#include <ctime>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "kq7/csv_writer.h"
+#include "kq7/serve/page_assets.h"
+#include "kq7/serve/request_fields.h"
+#include "kq7/serve/serve_limits.h"
+#include "kq7/spectrum.h"
+#include "kq7/utc_time.h"
+
+namespace kq7serve {
+
+namespace {
+
+constexpr const char* kTokenHeader = "X-KQ7-Token";
+constexpr const char* kTokenPlaceholder = "{{token}}";
+constexpr const char* kPlainText = "text/plain; charset=utf-8";
+
+void Refuse(httplib::Response& response, int status, const std::string& reason) {
+    response.status = status;
+    response.set_content(reason + "\n", kPlainText);
+}
+
+void Accept(httplib::Response& response) {
+    response.status = 204;
+}
+
+// The page with this run's token in it; the other assets as they are.
+void ServeAsset(const Asset& asset, const std::string& token, httplib::Response& response) {
+    std::string body(reinterpret_cast<const char*>(asset.data), asset.size);
+    const size_t at = body.find(kTokenPlaceholder);
+    if (at != std::string::npos) {
+        body.replace(at, std::char_traits<char>::length(kTokenPlaceholder), token);
+        response.set_header("Cache-Control", "no-store");
+    }
+    response.set_content(body, asset.contentType);
+}
+
+// "event: spectrum\ndata: {...}\n\n" for each event; a comment when none.
+std::string EventStreamText(const std::vector<Event>& events) {
+    if (events.empty()) {
+        return ":\n\n";
+    }
+    std::string text;
+    for (const Event& event : events) {
+        text += std::string("event: ") + TopicName(event.topic) + "\ndata: " + event.data + "\n\n";
+    }
+    return text;
+}
+
+// "kq7-SIM00042-20261209-140327.csv"
+std::string CsvFileName(const ShownSpectrum& shown) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string serial;
+    for (const char c : std::string(shown.info.identField2)) {
+        serial += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return "kq7-" + serial + "-" + stamp + ".csv";
+}
+
+// The same file as kq7 capture -o writes for these settings.
+std::string ShownCsv(const ShownSpectrum& shown, const kq7tool::SensorPlace& place) {
+    kq7tool::Spectrum spectrum;
+    spectrum.wavelengthsNm = kq7tool::Wavelengths(shown.info);
+    spectrum.counts = shown.counts;
+    kq7tool::CsvMetadata metadata = kq7tool::MetadataFor(shown.info, place.port, place.virtualSensor);
+    metadata.timeUtc = kq7tool::UtcTimestamp(shown.capturedAt);
+    metadata.shutter = shown.shutter;
+    metadata.averages = shown.average;
+    metadata.darkSubtracted = shown.darkSubtracted;
+    std::ostringstream csv;
+    kq7tool::WriteSpectrumCsv(csv, spectrum, metadata);
+    return csv.str();
+}
+
+}  // namespace
+
+HttpServer::HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place,
+                       std::string token)
+    : acquisition_(acquisition), broadcast_(broadcast), place_(std::move(place)), token_(std::move(token)),
+      server_(std::make_unique<httplib::Server>()) {
+    server_->new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
+    server_->set_keep_alive_timeout(kKeepAliveSeconds);
+    server_->set_payload_max_length(kMaxRequestBytes);
+    AddRoutes();
+}
+
+HttpServer::~HttpServer() = default;
+
+int HttpServer::Bind(const ListenAddress& address) {
+    const int port = address.port == 0 ? server_->bind_to_any_port(address.host)
+                                       : (server_->bind_to_port(address.host, address.port) ? address.port : -1);
+    if (port < 0) {
+        throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) +
+                                 " (in use, or not an address of this computer)");
+    }
+    bound_ = ListenAddress{address.host, port};
+    return port;
+}
+
+void HttpServer::Run() { server_->listen_after_bind(); }
+
+void HttpServer::Stop() { server_->stop(); }
+
+bool HttpServer::HostAllowed(const std::string& host) const {
+    if (!IsLoopback(bound_.host)) {
+        return true;
+    }
+    for (const char* name : {"localhost", "127.0.0.1", "::1"}) {
+        if (host == HostPort(name, bound_.port)) {
+            return true;
+        }
+    }
+    return host == HostPort(bound_.host, bound_.port);
+}
+
+void HttpServer::AddRoutes() {
+    using httplib::Request;
+    using httplib::Response;
+    using HandlerResponse = httplib::Server::HandlerResponse;
+
+    server_->set_pre_routing_handler([this](const Request& request, Response& response) {
+        const std::string host = request.get_header_value("Host");
+        if (!HostAllowed(host)) {
+            Refuse(response, 403, "refused: this server does not answer to the host name '" + host + "'");
+            return HandlerResponse::Handled;
+        }
+        if (request.method != "POST") {
+            return HandlerResponse::Unhandled;
+        }
+        // Browsers name the page that sends a POST; tools such as curl may not.
+        if (request.has_header("Origin") && request.get_header_value("Origin") != "http://" + host) {
+            Refuse(response, 403, "refused: the request comes from a page of another origin");
+            return HandlerResponse::Handled;
+        }
+        if (request.get_header_value(kTokenHeader) != token_) {
+            Refuse(response, 403, std::string("refused: missing or wrong ") + kTokenHeader +
+                                      " (reload the page: the token changes with every start of kq7 serve)");
+            return HandlerResponse::Handled;
+        }
+        return HandlerResponse::Unhandled;
+    });
+
+    for (std::size_t i = 0; i < kPageAssetCount; ++i) {
+        const Asset& asset = kPageAssets[i];
+        server_->Get(asset.path, [this, &asset](const Request&, Response& response) {
+            ServeAsset(asset, token_, response);
+        });
+    }
+
+    server_->Get("/events", [this](const Request&, Response& response) {
+        if (++eventStreams_ > kMaxEventStreams) {
+            --eventStreams_;
+            Refuse(response, 503, "too many open views (" + std::to_string(kMaxEventStreams) + "): close a tab");
+            return;
+        }
+        response.set_header("Cache-Control", "no-store");
+        auto seen = std::make_shared<Broadcast::Seen>();
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [this, seen](size_t, httplib::DataSink& sink) {
+                std::vector<Event> events;
+                if (!broadcast_.Next(*seen, events, kEventWait)) {
+                    sink.done();
+                    return true;
+                }
+                const std::string text = EventStreamText(events);
+                return sink.write(text.data(), text.size());
+            },
+            [this](bool) { --eventStreams_; });
+    });
+
+    server_->Get("/spectrum.csv", [this](const Request&, Response& response) {
+        const std::optional<ShownSpectrum> shown = acquisition_.Shown();
+        if (!shown) {
+            Refuse(response, 503, "no spectrum captured yet");
+            return;
+        }
+        response.set_header("Content-Disposition", "attachment; filename=\"" + CsvFileName(*shown) + "\"");
+        response.set_content(ShownCsv(*shown, place_), "text/csv; charset=utf-8");
+    });
+
+    server_->Post("/settings", [this](const Request& request, Response& response) {
+        SettingsChange change;
+        const std::string refusal = ReadSettingsChange(request.params, change);
+        if (!refusal.empty()) {
+            Refuse(response, 400, refusal);
+            return;
+        }
+        acquisition_.Change(change);
+        Accept(response);
+    });
+
+    server_->Post("/dark", [this](const Request&, Response& response) {
+        acquisition_.TakeDark();
+        Accept(response);
+    });
+
+    server_->Post("/exposure", [this](const Request& request, Response& response) {
+        int percent = 0;
+        const std::string refusal = ReadPercent(request.params, percent);
+        if (!refusal.empty()) {
+            Refuse(response, 400, refusal);
+            return;
+        }
+        acquisition_.SearchExposure(percent);
+        Accept(response);
+    });
+
+    // Whatever no route took: a reason instead of an empty page.
+    server_->set_error_handler([](const Request& request, Response& response) {
+        if (response.body.empty()) {
+            const bool notFound = response.status == 404;
+            Refuse(response, response.status,
+                   notFound ? "no such page: " + request.method + " " + request.path : "bad request");
+        }
+    });
+}
+
+}  // namespace kq7serve

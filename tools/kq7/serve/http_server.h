@@ -1,0 +1,52 @@
+/* SPDX-License-Identifier: MIT */
+// The web server of kq7 serve: the page, its event stream, the requests that
+// change the acquisition, and the spectrum as CSV.
+//
+// Requests that change something are POSTs and carry the token that only the
+// page served by this run knows (header X-KQ7-Token); a POST from a page of
+// another origin is refused. On a loopback address, a request that names
+// another host (a DNS name rebound to 127.0.0.1) is refused as well.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "kq7/serve/acquisition.h"
+#include "kq7/serve/broadcast.h"
+#include "kq7/serve/listen_address.h"
+#include "kq7/sensor.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace kq7serve {
+
+class HttpServer {
+public:
+    // `place` names the sensor's port in the CSV files.
+    HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place, std::string token);
+    ~HttpServer();
+
+    // Binds to the address; returns the port (chosen by the system for
+    // port 0). Throws std::runtime_error when it cannot.
+    int Bind(const ListenAddress& address);
+    // Serves until Stop.
+    void Run();
+    void Stop();
+
+private:
+    void AddRoutes();
+    bool HostAllowed(const std::string& host) const;
+
+    Acquisition& acquisition_;
+    Broadcast& broadcast_;
+    const kq7tool::SensorPlace place_;
+    const std::string token_;
+    std::unique_ptr<httplib::Server> server_;
+    std::atomic<int> eventStreams_{0};
+    ListenAddress bound_;
+};
+
+}  // namespace kq7serve

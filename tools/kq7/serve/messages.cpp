@@ -1,0 +1,68 @@
+/* SPDX-License-Identifier: MIT */
+#include "kq7/serve/messages.h"
+
+#include "kq7/serve/json_object.h"
+
+namespace kq7serve {
+
+Peak FindPeak(const std::vector<double>& counts, const std::vector<double>& wavelengthsNm, int fullScale) {
+    Peak peak;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (i == 0 || counts[i] > peak.counts) {
+            peak.counts = counts[i];
+            peak.band = static_cast<int>(i) + 1;
+            peak.wavelengthNm = i < wavelengthsNm.size() ? wavelengthsNm[i] : 0.0;
+        }
+    }
+    peak.percentOfFullScale = fullScale > 0 ? 100.0 * peak.counts / fullScale : 0.0;
+    return peak;
+}
+
+std::string SensorMessage(const SensorInfoC& info, const std::vector<double>& wavelengthsNm) {
+    return JsonObject()
+        .Text("model", info.identField1)
+        .Text("serial", info.identField2)
+        .Number("bands", info.bandnumber)
+        .Number("fullScale", info.maxValue)
+        .Numbers("coefficients", {info.coeff[0], info.coeff[1], info.coeff[2], info.coeff[3]})
+        .Numbers("wavelengths", wavelengthsNm)
+        .Str();
+}
+
+std::string StatusMessage(const StatusReport& report) {
+    JsonObject settings;
+    settings.Number("shutter", report.settings.shutter)
+        .Number("average", report.settings.average)
+        .Flag("subtractDark", report.settings.subtractDark)
+        .Flag("paused", report.settings.paused);
+    JsonObject status;
+    status.Text("state", StateName(report.state))
+        .Text("text", StateText(report.state))
+        .Text("lastError", report.lastError)
+        .Object("settings", settings);
+    if (report.darkShutter) {
+        status.Number("darkShutter", *report.darkShutter);
+    }
+    return status.Str();
+}
+
+std::string SpectrumMessage(uint64_t sequence, const ShownSpectrum& spectrum, const std::vector<double>& wavelengthsNm,
+                            bool saturated, double capturesPerSecond) {
+    const Peak peak = FindPeak(spectrum.counts, wavelengthsNm, spectrum.info.maxValue);
+    return JsonObject()
+        .Number("sequence", static_cast<double>(sequence))
+        .Number("shutter", spectrum.shutter)
+        .Number("average", spectrum.average)
+        .Flag("darkSubtracted", spectrum.darkSubtracted)
+        .Flag("saturated", saturated)
+        .Number("rate", capturesPerSecond)
+        .Object("peak", JsonObject()
+                            .Number("counts", peak.counts)
+                            .Number("band", peak.band)
+                            .Number("nm", peak.wavelengthNm)
+                            .Number("percent", peak.percentOfFullScale))
+        .Numbers("counts", spectrum.counts)
+        .Str();
+}
+
+}  // namespace kq7serve

@@ -1,0 +1,21 @@
+/* SPDX-License-Identifier: MIT */
+// Reads the form fields of the page's requests. Each reader returns an empty
+// string when every field is known and in range, else the reason to refuse.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "kq7/serve/acquisition_state.h"
+
+namespace kq7serve {
+
+using Fields = std::multimap<std::string, std::string>;
+
+// shutter, average: whole numbers in range; subtractDark, paused: true/false.
+std::string ReadSettingsChange(const Fields& fields, SettingsChange& change);
+
+// percent: a whole number in kMinPercent..kMaxPercent.
+std::string ReadPercent(const Fields& fields, int& percent);
+
+}  // namespace kq7serve

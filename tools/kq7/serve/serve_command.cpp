@@ -1,0 +1,125 @@
+/* SPDX-License-Identifier: MIT */
+#include "kq7/serve/serve_command.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+#include "kq7/console.h"
+#include "kq7/failure.h"
+#include "kq7/serve/acquisition.h"
+#include "kq7/serve/broadcast.h"
+#include "kq7/serve/http_server.h"
+#include "kq7/serve/listen_address.h"
+#include "kq7/serve/serve_limits.h"
+#include "kq7/serial_port.h"
+#include "sim/in_process.h"
+
+namespace kq7tool {
+
+namespace {
+
+using kq7serve::ListenAddress;
+
+// The host's two link functions, handed to the device as its context.
+struct Link {
+    SerialWriteFn write;
+    SerialReadFn read;
+};
+
+int64_t KQ7_CALL LinkWrite(void* context, const uint8_t* data, int64_t length) {
+    return static_cast<Link*>(context)->write(data, length);
+}
+
+int64_t KQ7_CALL LinkRead(void* context, uint8_t* dest, int64_t maxLength) {
+    return static_cast<Link*>(context)->read(dest, maxLength);
+}
+
+ListenAddress ListenOn(const ServeOptions& options) {
+    if (options.listen.empty()) {
+        return ListenAddress{kq7serve::kDefaultHost, kq7serve::kDefaultPort};
+    }
+    const std::optional<ListenAddress> address = kq7serve::ParseListenAddress(options.listen);
+    if (!address) {
+        throw Failure(kExitUsage, "--listen takes HOST:PORT, e.g. 127.0.0.1:8477 or [::1]:8477, not '" +
+                                      options.listen + "'");
+    }
+    return *address;
+}
+
+// 128 random bits as 32 hexadecimal digits.
+std::string NewToken() {
+    std::random_device random;
+    std::string token;
+    char digits[9];
+    for (int i = 0; i < 4; ++i) {
+        std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(random()));
+        token += digits;
+    }
+    return token;
+}
+
+// Ctrl-C and SIGTERM are taken by WaitForStopSignal alone: blocked here,
+// before any thread starts, so that every thread inherits the mask.
+sigset_t BlockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+
+void WaitForStopSignal(const sigset_t& signals) {
+    int signal = 0;
+    while (sigwait(&signals, &signal) != 0) {
+    }
+}
+
+}  // namespace
+
+void RunServe(const Sensor& sensor, const ServeOptions& options) {
+    const ListenAddress address = ListenOn(options);
+    if (!kq7serve::IsLoopback(address.host)) {
+        std::fprintf(stderr,
+                     "kq7 serve: warning: %s is not a loopback address; whoever reaches it sees the sensor "
+                     "and can change its exposure\n",
+                     address.host.c_str());
+    }
+    const sigset_t stopSignals = BlockStopSignals();
+
+    Link link = sensor.Place().virtualSensor ? Link{kq7sim::InProcessWrite, kq7sim::InProcessRead}
+                                             : Link{SerialPortWrite, SerialPortRead};
+    kq7_device* const device = kq7_open(LinkWrite, LinkRead, &link);
+    if (device == nullptr) {
+        throw Failure(kExitFailure, "cannot open the device: out of memory");
+    }
+    kq7serve::Broadcast broadcast;
+    kq7serve::Acquisition acquisition(device, broadcast);
+    kq7serve::HttpServer server(acquisition, broadcast, sensor.Place(), NewToken());
+    int port = 0;
+    try {
+        port = server.Bind(address);
+    } catch (const std::runtime_error& error) {
+        kq7_close(device);
+        throw Failure(kExitFailure, error.what());
+    }
+    // Scripts (and the tests) read the address from this first line.
+    WriteData("kq7 serve: http://" + kq7serve::HostPort(address.host, port) + "/ (Ctrl-C stops)\n");
+    acquisition.Start();
+    std::thread serving([&server] { server.Run(); });
+
+    WaitForStopSignal(stopSignals);
+    broadcast.Close();
+    server.Stop();
+    serving.join();
+    acquisition.Stop();
+    kq7_close(device);
+    std::fputs("kq7 serve: stopped\n", stderr);
+}
+
+}  // namespace kq7tool

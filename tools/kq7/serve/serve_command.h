@@ -1,0 +1,20 @@
+/* SPDX-License-Identifier: MIT */
+// kq7 serve: the live view of the sensor in a browser, until Ctrl-C.
+#pragma once
+
+#include <string>
+
+#include "kq7/sensor.h"
+
+namespace kq7tool {
+
+struct ServeOptions {
+    std::string listen;  // "HOST:PORT"; empty: the loopback address and fixed port
+};
+
+// Serves the sensor at `sensor`'s place until SIGINT or SIGTERM, then stops
+// the acquisition (cancelling the call that runs) and closes the device.
+// Throws Failure.
+void RunServe(const Sensor& sensor, const ServeOptions& options);
+
+}  // namespace kq7tool
