@@ -1,10 +1,19 @@
 # SPDX-License-Identifier: MIT
 """Identification, wavelengths and capture against one kq7sim."""
+import subprocess
+
 import numpy as np
 import pytest
 
+from kq7 import _locate
+
 SIMULATED_BANDS = 512
 FULL_SCALE = 65535
+KQ7 = next(path for path in _locate.in_build_trees("tools/kq7") if path.is_file())
+
+
+def _rows(path):
+    return [line.split(",") for line in path.read_text().splitlines() if not line.startswith("#")]
 
 
 def test_identification(sensor):
@@ -51,9 +60,27 @@ def test_out_of_range_arguments_are_refused_before_the_sensor_is_asked(sensor, c
         call(sensor)
 
 
-def test_closed_shutter_gives_a_dark_spectrum(sensor):
-    sensor.shutter(False)
-    dark = sensor.capture(500)
-    sensor.shutter(True)
-    lit = sensor.capture(500)
+def test_dark_is_taken_with_the_shutter_closed_and_subtracts_signed(sensor):
+    dark = sensor.dark(500, average=4)
+    lit = sensor.capture(500, average=4)
+    assert dark.dtype == lit.dtype == np.float64
     assert dark.max() < lit.max() / 4
+    corrected = sensor.capture(500, dark=dark)
+    assert corrected.dtype == np.float64
+    assert corrected.max() == pytest.approx(lit.max() - dark[lit.argmax()], rel=0.05)
+    # Noise around a dark band goes below zero instead of wrapping round.
+    assert sensor.capture(1, dark=sensor.dark(1)).min() < 0
+
+
+def test_csv_is_the_one_the_command_line_writes(sensor, simulator, tmp_path):
+    spectrum = sensor.capture(100)
+    sensor.save_csv(tmp_path / "python.csv", spectrum)
+    completed = subprocess.run(
+        [str(KQ7), "--port", simulator().port, "-q", "capture", "--shutter", "100", "-o", str(tmp_path / "kq7.csv")],
+        capture_output=True, text=True, timeout=30,
+    )
+    assert completed.returncode == 0, completed.stderr
+    python_rows, kq7_rows = (_rows(tmp_path / name) for name in ("python.csv", "kq7.csv"))
+    # The same header, bands and wavelengths, digit for digit; counts as integers.
+    assert [row[:2] for row in python_rows] == [row[:2] for row in kq7_rows]
+    assert [int(row[2]) for row in python_rows[1:]] == spectrum.tolist()
