@@ -66,11 +66,19 @@ def simulator(request):
     sim.stop()
 
 
+def split_csv(text):
+    """(metadata, header, data lines) of a kq7 CSV: metadata as a dict of its '# key: value' lines."""
+    lines = text.splitlines()
+    comments = [line[2:].split(": ", 1) for line in lines if line.startswith("# ")]
+    data = [line for line in lines if not line.startswith("#")]
+    return dict(comments), data[0], data[1:]
+
+
 def read_csv(path):
     """(header, rows) of a kq7 CSV: rows as (band, wavelength, counts)."""
-    lines = pathlib.Path(path).read_text().splitlines()
-    rows = [line.split(",") for line in lines[1:]]
-    return lines[0], [(int(b), float(w), float(c)) for b, w, c in rows]
+    _, header, lines = split_csv(pathlib.Path(path).read_text())
+    rows = [line.split(",") for line in lines]
+    return header, [(int(b), float(w), float(c)) for b, w, c in rows]
 
 
 def elapsed(start):

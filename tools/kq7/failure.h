@@ -15,7 +15,10 @@ enum ExitStatus {
     kExitIdentFailed = 4,     // the sensor answered, but the identification failed
     kExitCaptureFailed = 5,   // a spectrum could not be captured
     kExitNotAcknowledged = 6, // the sensor did not acknowledge a command
+    kExitSaturated = 7,       // with --strict: a band reached full scale
+    kExitOutOfRange = 8,      // with --strict: the exposure search ran out of range
     kExitUsage = 64,          // the command line was wrong (EX_USAGE of sysexits.h)
+    kExitInterrupted = 130,   // Ctrl-C (128 + SIGINT, as the shells report it)
 };
 
 class Failure : public std::runtime_error {

@@ -79,6 +79,14 @@ void WaitForRestOf(int64_t maxLength) {
 
 }  // namespace
 
+std::vector<int> SupportedBaudRates() {
+    std::vector<int> rates;
+    for (const BaudRate& rate : kBaudRates) {
+        rates.push_back(rate.baud);
+    }
+    return rates;
+}
+
 void OpenSerialPort(const std::string& path, int baud) {
     const speed_t speed = SpeedFor(baud);
     // Without O_NONBLOCK, open waits for carrier detect on a port whose

@@ -4,10 +4,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "nerb_kq7lib.h"
 
 namespace kq7tool {
+
+// The rates OpenSerialPort takes, slowest first.
+std::vector<int> SupportedBaudRates();
 
 // Opens `path` raw, 8N1, at `baud`, and discards whatever was pending on it.
 // Throws Failure (kExitPortError) with a readable message.

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "kq7/failure.h"
-
 namespace kq7tool {
 
 std::vector<double> Wavelengths(const SensorInfoC& info) {
@@ -21,29 +19,30 @@ std::vector<double> Wavelengths(const SensorInfoC& info) {
     return wavelengths;
 }
 
-std::vector<double> CaptureMean(const SensorInfoC& info, int shutter, int times) {
-    const size_t bands = static_cast<size_t>(std::max(info.bandnumber, 0));
-    std::vector<double> sum(bands, 0.0);
-    std::vector<uint16_t> samples(bands);
+Acquisition CaptureMean(Sensor& sensor, int shutter, int times) {
+    const int fullScale = sensor.Info().maxValue;
+    Acquisition result;
+    std::vector<bool> saturated;
     for (int i = 0; i < times; ++i) {
-        if (KQ7GetData(samples.data(), shutter) != info.bandnumber || bands == 0) {
-            throw Failure(kExitCaptureFailed, "capture failed at shutter value " + std::to_string(shutter));
-        }
-        for (size_t band = 0; band < bands; ++band) {
-            sum[band] += samples[band];
+        const std::vector<uint16_t> samples = sensor.Capture(shutter);
+        result.counts.resize(samples.size(), 0.0);
+        saturated.resize(samples.size(), false);
+        for (size_t band = 0; band < samples.size(); ++band) {
+            result.counts[band] += samples[band];
+            saturated[band] = saturated[band] || samples[band] >= fullScale;
         }
     }
-    for (double& value : sum) {
+    for (double& value : result.counts) {
         value /= times;
     }
-    return sum;
+    result.saturatedBands = static_cast<int>(std::count(saturated.begin(), saturated.end(), true));
+    return result;
 }
 
 std::vector<double> SubtractDark(const std::vector<double>& light, const std::vector<double>& dark) {
     std::vector<double> result(light.size());
     for (size_t band = 0; band < light.size(); ++band) {
-        const double d = band < dark.size() ? dark[band] : 0.0;
-        result[band] = std::max(light[band] - d, 0.0);
+        result[band] = light[band] - (band < dark.size() ? dark[band] : 0.0);
     }
     return result;
 }

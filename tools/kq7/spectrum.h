@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "kq7/sensor.h"
 #include "nerb_kq7lib.h"
 
 namespace kq7tool {
@@ -19,10 +20,16 @@ struct Spectrum {
 // reported: a0 n^3 + a1 n^2 + a2 n + a3 for band n counted from 1.
 std::vector<double> Wavelengths(const SensorInfoC& info);
 
-// The mean of `times` captures at `shutter` (KQ7GetData). Throws Failure.
-std::vector<double> CaptureMean(const SensorInfoC& info, int shutter, int times);
+struct Acquisition {
+    std::vector<double> counts;
+    int saturatedBands = 0;  // bands at full scale in any of the captures
+};
 
-// light - dark, band by band, never below 0.
+// The mean of `times` captures at `shutter`. Throws Failure.
+Acquisition CaptureMean(Sensor& sensor, int shutter, int times);
+
+// light - dark, band by band; negative where the dark capture was higher, so
+// that the noise around zero averages out.
 std::vector<double> SubtractDark(const std::vector<double>& light, const std::vector<double>& dark);
 
 }  // namespace kq7tool

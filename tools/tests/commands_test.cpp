@@ -30,10 +30,11 @@ TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     RegisterHostLink(WriteLosingDarkCaptures, kq7sim::InProcessRead);
     testing::internal::CaptureStdout();
 
+    Sensor sensor({"sim", 0, true});
     CaptureOptions options;
     options.shutter = 100;
     options.dark = true;
-    EXPECT_THROW(RunCapture(options), Failure);
+    EXPECT_THROW(RunCapture(sensor, options), Failure);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(kq7sim::InProcessSensor().ShutterOpen());
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "kq7/csv_writer.h"
 #include "kq7/spectrum.h"
 #include "kq7/svg_plot.h"
+#include "kq7/utc_time.h"
 
 namespace kq7tool {
 namespace {
@@ -50,14 +52,68 @@ TEST(WavelengthsTest, BandsCountFromOneWithA0TheCubicTerm) {
     EXPECT_DOUBLE_EQ(nm[2], 0.5 * 27 + 0.25 * 9 + 2 * 3 + 400);
 }
 
-TEST(SubtractDarkTest, ClampsAtZero) {
-    EXPECT_EQ(SubtractDark({1500, 990, 1000}, {1000, 1000, 1000}), (std::vector<double>{500, 0, 0}));
+TEST(SubtractDarkTest, KeepsNegativeDifferences) {
+    EXPECT_EQ(SubtractDark({1500, 990, 1000}, {1000, 1000, 1000}), (std::vector<double>{500, -10, 0}));
 }
 
-TEST(CsvTest, HeaderThenOneRowPerBandFromOne) {
-    const Spectrum spectrum{{400.25, 401.5}, {1234, 65535.5}, "t"};
-    EXPECT_EQ(Lines(SpectrumCsv(spectrum)),
-              (std::vector<std::string>{"band,wavelength_nm,counts", "1,400.250,1234", "2,401.500,65535.5"}));
+std::vector<std::string> SpectrumCsvLines(const CsvMetadata& metadata, bool withMetadata) {
+    const Spectrum spectrum{{400.25, 401.5}, {1234, -3.5}, "t"};
+    std::ostringstream csv;
+    WriteSpectrumCsv(csv, spectrum, metadata, withMetadata);
+    return Lines(csv.str());
+}
+
+TEST(CsvTest, MetadataLinesThenHeaderThenOneRowPerBandFromOne) {
+    CsvMetadata metadata;
+    metadata.timeUtc = "2026-12-09T11:30:00Z";
+    metadata.port = "/dev/ttyUSB0";
+    metadata.model = "KQ7";
+    metadata.serial = "A1";
+    metadata.shutter = 200;
+    metadata.coefficients = {-1.5e-7, 0.00012, 1.32, 339.48};
+    metadata.kq7Version = "1.0.0";
+    metadata.libraryVersion = "1.1.0";
+    EXPECT_EQ(SpectrumCsvLines(metadata, true),
+              (std::vector<std::string>{"# time: 2026-12-09T11:30:00Z", "# port: /dev/ttyUSB0", "# virtual_sensor: no",
+                                        "# model: KQ7", "# serial: A1", "# shutter_value: 200", "# averages: 1",
+                                        "# dark_subtracted: no", "# coefficients: -1.5e-07 0.00012 1.32 339.48",
+                                        "# kq7_version: 1.0.0", "# library_version: 1.1.0",
+                                        "band,wavelength_nm,counts", "1,400.250,1234", "2,401.500,-3.5"}));
+}
+
+struct ColumnCase {
+    int averages;
+    bool dark;
+    const char* header;
+};
+
+class CsvColumnTest : public ::testing::TestWithParam<ColumnCase> {};
+
+TEST_P(CsvColumnTest, NamesWhatTheValuesAre) {
+    CsvMetadata metadata;
+    metadata.averages = GetParam().averages;
+    metadata.darkSubtracted = GetParam().dark;
+    EXPECT_EQ(SpectrumCsvLines(metadata, false).front(), GetParam().header);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CsvColumnTest,
+                         ::testing::Values(ColumnCase{1, false, "band,wavelength_nm,counts"},
+                                           ColumnCase{4, false, "band,wavelength_nm,mean_counts"},
+                                           ColumnCase{1, true, "band,wavelength_nm,dark_subtracted_counts"},
+                                           ColumnCase{4, true, "band,wavelength_nm,dark_subtracted_counts"}));
+
+TEST(StreamCsvTest, WavelengthHeaderThenTimeShutterAndCountsPerRow) {
+    std::ostringstream csv;
+    WriteStreamHeader(csv, {400.25, 401.5});
+    WriteStreamRow(csv, "2026-12-09T11:30:00.125Z", 200, {1234, 0.5});
+    EXPECT_EQ(Lines(csv.str()), (std::vector<std::string>{"time,shutter_value,400.250,401.500",
+                                                          "2026-12-09T11:30:00.125Z,200,1234,0.5"}));
+}
+
+TEST(UtcTimestampTest, Iso8601WithOptionalMilliseconds) {
+    const auto time = std::chrono::system_clock::time_point(std::chrono::milliseconds(1765279800125));
+    EXPECT_EQ(UtcTimestamp(time), "2025-12-09T11:30:00Z");
+    EXPECT_EQ(UtcTimestamp(time, true), "2025-12-09T11:30:00.125Z");
 }
 
 TEST(NiceTicksTest, RoundStepsWithinTheRange) {

@@ -1,0 +1,45 @@
+/* SPDX-License-Identifier: MIT */
+// Writing a wavelength calibration into the sensor without losing the old
+// one: the current and the new coefficients are shown, values that cannot be
+// a calibration are refused, the current ones go to a backup file first and
+// the write waits for a yes.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "kq7/sensor.h"
+
+namespace kq7tool {
+
+using Coefficients = std::array<double, 4>;  // a0 (cubic) to a3 (constant)
+
+struct CoefficientWriteOptions {
+    bool yes = false;        // write without asking
+    std::string backupPath;  // empty: kq7-coefficients-SERIAL-TIME.txt in the current folder
+    // Asks the question and says whether the answer was yes; empty: asks on
+    // the terminal (standard error and standard input).
+    std::function<bool(const std::string& question)> confirm;
+};
+
+// Why `coefficients` cannot be the calibration of `bands` bands (a value
+// that is not finite in the sensor's single precision, or wavelengths that
+// do not rise strictly from band 1 to the last), or "" when they can.
+std::string CoefficientProblem(const Coefficients& coefficients, int bands);
+
+// "a0=... a1=... a2=... a3=..." as `kq7 info` shows them.
+std::string CoefficientsLine(const Coefficients& coefficients);
+
+// The coefficients of the identification record.
+Coefficients CurrentCoefficients(const SensorInfoC& info);
+
+// Writes `coefficients` into the identified `sensor`: shows the current and
+// the new ones on the data output, refuses a CoefficientProblem (kExitUsage),
+// saves the current ones to the backup file and names it, asks unless
+// `options.yes` (a no: kExitFailure, nothing written), then writes. Returns
+// the backup file's path. Throws Failure.
+std::string WriteCoefficientsSafely(Sensor& sensor, const Coefficients& coefficients,
+                                    const CoefficientWriteOptions& options);
+
+}  // namespace kq7tool

@@ -1,0 +1,59 @@
+/* SPDX-License-Identifier: MIT */
+#include "kq7/output_paths.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "kq7/failure.h"
+
+namespace kq7tool {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+void CannotWrite(const std::string& path, int error) {
+    throw Failure(kExitFailure, "cannot write " + path + ": " + std::strerror(error));
+}
+
+void CheckWritable(const std::string& path) {
+    if (path.empty() || path == "-") {
+        return;
+    }
+    // O_APPEND without O_CREAT: an existing file is neither created nor cut.
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        close(fd);
+        return;
+    }
+    if (errno != ENOENT) {
+        CannotWrite(path, errno);
+    }
+    if (access(FolderOf(path).c_str(), W_OK | X_OK) != 0) {
+        CannotWrite(path, errno);
+    }
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    errno = 0;
+    std::ofstream file(path, std::ios::binary);
+    file << content;
+    file.close();
+    if (!file) {
+        CannotWrite(path, errno != 0 ? errno : EIO);
+    }
+}
+
+}  // namespace kq7tool

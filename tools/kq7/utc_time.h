@@ -1,0 +1,13 @@
+/* SPDX-License-Identifier: MIT */
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace kq7tool {
+
+// ISO 8601 in UTC: "2026-12-09T11:30:00Z", or with `withMilliseconds`
+// "2026-12-09T11:30:00.125Z".
+std::string UtcTimestamp(std::chrono::system_clock::time_point time, bool withMilliseconds = false);
+
+}  // namespace kq7tool
