@@ -22,6 +22,7 @@ from .errors import (
     SensorTimeout,
     SimulatorNotFound,
 )
+from ._version import VERSION
 from .simulator import Simulator
 from .spectrometer import SensorInfo, Spectrometer
 
@@ -41,4 +42,4 @@ __all__ = [
     "SimulatorNotFound",
     "Spectrometer",
 ]
-__version__ = "1.1.0"
+__version__ = VERSION

@@ -231,12 +231,19 @@ class Spectrometer:
                    len(coefficients), deadline=deadline)
         self._identify(deadline)
 
-    def save_csv(self, path, spectrum: np.ndarray) -> None:
-        """Writes `spectrum` with this sensor's wavelengths as `kq7 capture -o` does."""
+    def save_csv(self, path, spectrum: np.ndarray, shutter: int, *, average: int = 1,
+                 dark_subtracted: bool = False, metadata: bool = True) -> None:
+        """Writes `spectrum` with this sensor's wavelengths as `kq7 capture -o`
+        does. shutter, average and dark_subtracted say how it was taken, for
+        the metadata lines and the column's name; metadata=False leaves the
+        `# key: value` lines out, for readers that cannot skip comments."""
         if np.shape(spectrum) != self._wavelengths.shape:
             raise ValueError(f"spectrum must hold {self._wavelengths.size} values, not {np.shape(spectrum)}")
-        with open(path, "w", encoding="ascii", newline="\n") as file:
-            file.write(_csv.spectrum_csv(self._wavelengths, spectrum))
+        fields = _csv.metadata(self._info, self.port, self._simulator is not None, shutter, average,
+                               dark_subtracted, self._lib.kq7_version().decode()) if metadata else []
+        text = _csv.spectrum_csv(self._wavelengths, spectrum, _csv.counts_column(average, dark_subtracted), fields)
+        with open(path, "w", encoding="utf-8", newline="\n") as file:
+            file.write(text)
 
     def cancel(self) -> None:
         """Ends the call running on this sensor (raising Cancelled from it);

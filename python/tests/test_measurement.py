@@ -12,8 +12,11 @@ FULL_SCALE = 65535
 KQ7 = next(path for path in _locate.in_build_trees("tools/kq7") if path.is_file())
 
 
-def _rows(path):
-    return [line.split(",") for line in path.read_text().splitlines() if not line.startswith("#")]
+def _read_csv(path):
+    """({metadata key: value}, rows split at commas, header first)."""
+    lines = path.read_text().splitlines()
+    fields = dict(line[2:].split(": ", 1) for line in lines if line.startswith("# "))
+    return fields, [line.split(",") for line in lines if not line.startswith("#")]
 
 
 def test_identification(sensor):
@@ -73,14 +76,21 @@ def test_dark_is_taken_with_the_shutter_closed_and_subtracts_signed(sensor):
 
 
 def test_csv_is_the_one_the_command_line_writes(sensor, simulator, tmp_path):
-    spectrum = sensor.capture(100)
-    sensor.save_csv(tmp_path / "python.csv", spectrum)
+    spectrum = sensor.capture(100, average=3)
+    sensor.save_csv(tmp_path / "python.csv", spectrum, 100, average=3)
     completed = subprocess.run(
-        [str(KQ7), "--port", simulator().port, "-q", "capture", "--shutter", "100", "-o", str(tmp_path / "kq7.csv")],
+        [str(KQ7), "--port", simulator().port, "capture", "--shutter", "100", "--average", "3",
+         "-o", str(tmp_path / "kq7.csv")],
         capture_output=True, text=True, timeout=30,
     )
     assert completed.returncode == 0, completed.stderr
-    python_rows, kq7_rows = (_rows(tmp_path / name) for name in ("python.csv", "kq7.csv"))
-    # The same header, bands and wavelengths, digit for digit; counts as integers.
+    (python_fields, python_rows), (kq7_fields, kq7_rows) = (_read_csv(tmp_path / name)
+                                                          for name in ("python.csv", "kq7.csv"))
+    # The same keys; the same values but for when, where and which program.
+    assert list(python_fields) == list(kq7_fields)
+    for key in ("time", "port", "virtual_sensor", "kq7_version"):
+        del python_fields[key], kq7_fields[key]
+    assert python_fields == kq7_fields
+    # The same header, bands and wavelengths, digit for digit.
     assert [row[:2] for row in python_rows] == [row[:2] for row in kq7_rows]
-    assert [int(row[2]) for row in python_rows[1:]] == spectrum.tolist()
+    assert [float(row[2]) for row in python_rows[1:]] == pytest.approx(spectrum.tolist(), rel=1e-6)
