@@ -107,12 +107,18 @@ def _first_loadable(paths: List[str]):
     failures = []
     for path in paths:
         try:
-            return _Loader(path)
+            library = _Loader(path)
         except OSError as error:
             failures.append(error)
+            continue
+        # A library from before the device interface has only the seven exports.
+        if hasattr(library, "kq7_open"):
+            return library
+        failures.append(OSError(f"{path}: no kq7_open, a library older than 1.1"))
+    tried = "".join(f"\n  {failure}" for failure in failures)
     raise LibraryNotFound(
-        f"cannot load nerb_kq7lib; tried {', '.join(paths)}. Build it (cmake), install it, "
-        f"or set {LIBRARY_VARIABLE} to the library's path"
+        f"cannot load nerb_kq7lib; tried:{tried}\n"
+        f"Build it (cmake), install it, or set {LIBRARY_VARIABLE} to the library's path"
     ) from failures[-1]
 
 
