@@ -20,7 +20,7 @@ _INT32_MAX = 2**31 - 1
 _AVERAGE_MAX = 1000
 # Reopening the shutter after a dark capture that failed must not block for
 # the library's full time limit when the sensor has gone silent.
-_RESTORE_TIMEOUT_S = 2.0
+_RESTORE_TIMEOUT_S = 0.3
 
 
 @dataclass(frozen=True)
