@@ -4,8 +4,11 @@
  *
  * The host owns the serial link and lends the library two functions that
  * write and read bytes on it (KQ7Set_Serial_FUN). Every other export talks to
- * the sensor through them, synchronously, on the caller's thread. The library
- * keeps process-wide state and serves one caller at a time.
+ * the sensor through them, synchronously, on the caller's thread. The seven
+ * exports share one built-in device and serve one call at a time: an export
+ * called while another runs (from inside a host function, or from a second
+ * thread) returns its failure value at once and sends nothing, and
+ * KQ7Set_Serial_FUN is then ignored.
  *
  * Valid C (C89 and later) and C++.
  */
@@ -96,8 +99,11 @@ KQ7_API SensorInfoC KQ7_CALL KQ7Get_SensorInfo(void);
 KQ7_API void KQ7_CALL KQ7SetShutterOpen(int state);
 
 /* Captures one spectrum at `shutter` and copies bandnumber samples into
- * `buffer`, which must hold that many. Returns the band count, or 0 when the
- * capture failed (then `buffer` is untouched). */
+ * `buffer`, which must hold that many. The shutter value is sent unless the
+ * sensor acknowledged that very value last (never right after
+ * KQ7SensorInit). Returns the band count, or 0 when the capture failed, also
+ * when the reply held fewer than bandnumber samples (then `buffer` is
+ * untouched). */
 KQ7_API int KQ7_CALL KQ7GetData(uint16_t *buffer, int shutter);
 
 /* Searches the shutter value at which the largest sample lies just below

@@ -72,6 +72,44 @@ protected:
     static uint64_t Elapsed(uint64_t since) { return test::FakeClock::Now() - since; }
 };
 
+// ------------------------------------------------------------ stale replies
+
+// A reply that outlived its exchange (the answer to a resend, or one that
+// came after the last attempt) is read away before the next request goes out,
+// with reads as large as the receive buffer, so that the next exchange takes
+// its own reply.
+TEST_F(ExchangeTest, DuplicateOfALateSpectrumIsDiscardedBeforeTheNextRequest) {
+    const Bytes first = Frame(CMD_GET_DATA, {0x01, 0x02});
+    host.QueueReply(test::Reply{first, 2500});  // taken by attempt 1
+    host.QueueReply(first);                     // the answer to the resend
+    test::ConsoleCapture console;
+    ASSERT_EQ(SendAcquire(0), 2);
+    const size_t readsBefore = host.ReadRequests().size();
+    host.QueueReply(Frame(CMD_GET_DATA, {0x03, 0x04}));
+    EXPECT_EQ(SendAcquire(0), 2);
+    EXPECT_EQ(Bytes(RxBuffer, RxBuffer + 2), (Bytes{0x03, 0x04}));
+    EXPECT_EQ(host.ReadRequests()[readsBefore], static_cast<int64_t>(sizeof RxBuffer));
+}
+
+TEST_F(ExchangeTest, SpectrumAfterTheLastAttemptDoesNotAnswerTheNextCommand) {
+    test::ConsoleCapture console;
+    ASSERT_EQ(SendAcquire(-1000), NO_REPLY);
+    host.Inject(Frame(CMD_GET_DATA, Bytes(1030, 0x11)));
+    host.QueueReply(Frame(CMD_SET_SHUTTER, {}));
+    EXPECT_EQ(SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), 0);
+    EXPECT_EQ(host.BytesPending(), 0u);
+}
+
+TEST_F(ExchangeTest, AfterACleanExchangeNothingExtraIsRead) {
+    host.QueueReply(Frame(CMD_SET_SHUTTER, {}));
+    host.QueueReply(Frame(CMD_GET_DATA, {0x01, 0x02}));
+    test::ConsoleCapture console;
+    ASSERT_EQ(SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), 0);
+    const size_t readsBefore = host.ReadRequests().size();
+    ASSERT_EQ(SendAcquire(0), 2);
+    EXPECT_EQ(host.ReadRequests()[readsBefore], 2);
+}
+
 // ----------------------------------------------------------------- SendQuery
 
 TEST_F(ExchangeTest, QueryReturnsPayloadAtStartOfRxBuffer) {

@@ -25,8 +25,11 @@ def _is_other_than_a_terminal(path: str) -> bool:
 
 def open_port(path: str, baud: int) -> serial.Serial:
     try:
-        return serial.Serial(path, baudrate=baud, timeout=READ_TIMEOUT_S)
+        port = serial.Serial(path, baudrate=baud, timeout=READ_TIMEOUT_S)
     except (serial.SerialException, OSError) as error:
         if os.name == "posix" and _is_other_than_a_terminal(path):
             raise NotASerialPort(f"{path} is not a serial port") from error
         raise PortError(f"cannot open {path}: {error}") from error
+    # Bytes a previous program left unread would pass for replies.
+    port.reset_input_buffer()
+    return port

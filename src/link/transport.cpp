@@ -15,6 +15,7 @@ uint8_t TxBuffer[kTxBufferSize];
 uint8_t RxBuffer[kRxBufferSize];
 int32_t RxCount;
 bool TransportReady;
+bool StaleReplyPossible;
 
 namespace {
 
@@ -96,14 +97,25 @@ int64_t SerialRead(uint8_t* dest, int64_t maxLength) {
     return std::clamp<int64_t>(hostRead(dest, maxLength), 0, maxLength);
 }
 
+void DiscardPendingInput() {
+    const uint64_t start = TickMilliseconds();
+    for (int reads = 0; reads < kDiscardMaxReads; ++reads) {
+        if (SerialRead(RxBuffer, kRxBufferSize) == 0 || LimitPassed(start, kDiscardLimitMs)) {
+            return;
+        }
+    }
+}
+
 int64_t ReceiveReply(uint8_t command) { return Receive(command, kQueryReplyLimitMs, false); }
 
 int64_t ReceiveReplyTimed(uint8_t command, uint32_t limitMs) { return Receive(command, limitMs, true); }
 
-}  // namespace kq7
-
-extern "C" KQ7_API void KQ7_CALL KQ7Set_Serial_FUN(SerialWriteFn write, SerialReadFn read) {
-    kq7::hostWrite = write;
-    kq7::hostRead = read;
-    kq7::TransportReady = true;
+void RegisterHostFunctions(SerialWriteFn write, SerialReadFn read) {
+    hostWrite = write;
+    hostRead = read;
+    TransportReady = true;
+    // What the previous functions left behind is not this link's.
+    StaleReplyPossible = false;
 }
+
+}  // namespace kq7

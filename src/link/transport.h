@@ -27,12 +27,25 @@ constexpr int32_t kBodyReadSize = 10;
 // An untimed query still gives up after this long without a complete reply.
 constexpr uint32_t kQueryReplyLimitMs = 5000;
 
+// Bounds of the discard that follows an exchange whose reply may still come
+// twice: reads until the line is empty, at most this many and this long.
+constexpr int kDiscardMaxReads = 64;
+constexpr uint32_t kDiscardLimitMs = 30;
+
 // Process-wide state, all zero when the library is loaded. One exchange at a
 // time uses it.
 extern uint8_t TxBuffer[kTxBufferSize];
 extern uint8_t RxBuffer[kRxBufferSize];
 extern int32_t RxCount;
-extern bool TransportReady;  // set by KQ7Set_Serial_FUN, never reset
+extern bool TransportReady;  // set by RegisterHostFunctions, never reset
+
+// Set by an exchange that resent its request or ended without a valid reply:
+// a second answer to it may be on its way or waiting in the host's port.
+extern bool StaleReplyPossible;
+
+// Stores the host's functions (null ones too), marks the transport ready and
+// forgets any stale reply of the functions before.
+void RegisterHostFunctions(SerialWriteFn write, SerialReadFn read);
 
 bool IsTransportReady();
 uint8_t* GetRxBuffer();
@@ -44,6 +57,10 @@ void SerialWrite(const uint8_t* data, int64_t length);
 // many it stored, clamped to 0..maxLength whatever the host returned; 0 when
 // no read function is registered.
 int64_t SerialRead(uint8_t* dest, int64_t maxLength);
+
+// Reads and drops what the host's read function has waiting, until it
+// returns 0, kDiscardMaxReads reads or kDiscardLimitMs have passed.
+void DiscardPendingInput();
 
 // Gathers one reply frame for `command` into RxBuffer and checks it. Returns
 // the payload length (the payload then starts at RxBuffer[0]), an ERR_ code,

@@ -28,18 +28,20 @@ void Sensor::SetShutterState(int state) {
 }
 
 bool Sensor::Capture(int32_t shutter) {
-    // The sensor keeps its shutter value, so it is sent only when it changes,
-    // and taken as the sensor's only once acknowledged.
-    if (shutter != currentShutter) {
+    // The sensor keeps its shutter value, so a known value is not sent again;
+    // a value is known only once acknowledged.
+    if (!shutterKnown || shutter != currentShutter) {
+        shutterKnown = false;
         uint8_t shutterlitte[kShutterValueSize];
         EncodeBigEndianInt32(shutter, shutterlitte);
         if (!IsPayloadLength(SendCommand(CMD_SET_SHUTTER, shutterlitte, kShutterValueSize))) {
             return false;
         }
         currentShutter = shutter;
+        shutterKnown = true;
     }
     const int64_t length = SendAcquire(currentShutter);
-    if (!IsPayloadLength(length)) {
+    if (!IsPayloadLength(length) || length < 2 * static_cast<int64_t>(info.bandnumber)) {
         return false;
     }
     // Samples pass through as the sensor sent them: 16 bits, low byte first.

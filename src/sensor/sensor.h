@@ -18,6 +18,10 @@ public:
     SensorInfo info;
     uint16_t samples[kMaxBands] = {};  // the last spectrum, as the sensor sent it
     int32_t currentShutter = 0;        // the value the sensor acknowledged last
+    // False until a shutter command is acknowledged, and again after one that
+    // was not: the sensor may hold any value then (from an earlier process, or
+    // a command it took while its acknowledgement was lost).
+    bool shutterKnown = false;
     const uint8_t* rxData = nullptr;   // where the exchanges leave a reply's payload
 
     // Points rxData at the receive buffer and identifies the sensor. Returns
@@ -34,8 +38,10 @@ public:
     // library keeps no record of the shutter state.
     void SetShutterState(int state);
 
-    // Sets the shutter value if it changed and captures one spectrum into
-    // `samples`. On failure `samples` is unchanged.
+    // Sets the shutter value unless the sensor is known to hold it, and
+    // captures one spectrum into `samples`. A reply with fewer than
+    // 2 x bandnumber payload bytes fails the capture. On failure `samples` is
+    // unchanged.
     bool Capture(int32_t shutter);
 
     // The largest of the first `count` samples, or -1 for none. `count` must

@@ -21,6 +21,7 @@ struct Pending {
 struct State {
     std::deque<Reply> replies;
     std::function<std::optional<Reply>(const Bytes&)> responder;
+    std::function<void()> readHook;
     std::deque<Pending> line;
     std::vector<Bytes> writes;
     std::vector<int64_t> readRequests;
@@ -52,6 +53,9 @@ int64_t KQ7_CALL HostWrite(const uint8_t* data, int64_t length) {
 
 int64_t KQ7_CALL HostRead(uint8_t* dest, int64_t maxLength) {
     state->readRequests.push_back(maxLength);
+    if (state->readHook) {
+        state->readHook();
+    }
     int64_t delivered = 0;
     if (!state->line.empty() && state->line.front().dueAt <= FakeClock::Now()) {
         Pending& front = state->line.front();
@@ -85,6 +89,8 @@ void ScriptedHost::QueueReply(Reply reply) { state->replies.push_back(std::move(
 void ScriptedHost::SetResponder(std::function<std::optional<Reply>(const Bytes&)> responder) {
     state->responder = std::move(responder);
 }
+
+void ScriptedHost::SetReadHook(std::function<void()> hook) { state->readHook = std::move(hook); }
 
 void ScriptedHost::Inject(const Bytes& bytes, size_t chunk, uint64_t delayMs) {
     PutOnLine(Reply{bytes, delayMs, chunk});

@@ -43,6 +43,9 @@ public:
     // `delayMs` from now.
     void Inject(const Bytes& bytes, size_t chunk = SIZE_MAX, uint64_t delayMs = 0);
 
+    // Runs at the start of every read, inside the library's call.
+    void SetReadHook(std::function<void()> hook);
+
     // Every read returns this instead of the real count (a misbehaving host).
     void OverrideReadResult(std::optional<int64_t> result);
 
