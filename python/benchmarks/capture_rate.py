@@ -9,7 +9,8 @@ KQ7 is the command-line program (default: this checkout's build tree). The
 command line's time is the whole `kq7 capture --average N` process, which
 includes its identification; the Python figure is N capture() calls on an
 identified Spectrometer, and beside it the same with the opening and
-identification. Each figure is the median of the runs.
+identification. The two are measured in turns; each figure is the median of
+the runs.
 """
 import argparse
 import statistics
@@ -58,10 +59,10 @@ def main() -> None:
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
 
-    cli = statistics.median(command_line(args.kq7, args.captures, args.shutter) for _ in range(args.runs))
-    runs = [python(args.captures, args.shutter) for _ in range(args.runs)]
-    alone = statistics.median(run[0] for run in runs)
-    whole = statistics.median(run[1] for run in runs)
+    # Taken in turns, so that both meet the same load.
+    runs = [(command_line(args.kq7, args.captures, args.shutter), *python(args.captures, args.shutter))
+            for _ in range(args.runs)]
+    cli, alone, whole = (statistics.median(figures) for figures in zip(*runs))
     print(f"{args.captures} captures at shutter value {args.shutter}, median of {args.runs} runs")
     print(f"kq7 capture --average {args.captures} (with identification): {cli:.3f} s")
     print(f"Python, captures alone: {alone:.3f} s, ratio {alone / cli:.2f}")
