@@ -61,6 +61,8 @@ class DeviceLink:
     def _read(self, context, dest, max_length):
         try:
             if self.failure is not None or self.timed_out:
+                # Again: a second Ctrl-C may have cut the first cancel short.
+                self._end_call()
                 return 0
             if self._deadline is not None and time.monotonic() >= self._deadline:
                 self.timed_out = True

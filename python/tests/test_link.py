@@ -88,10 +88,11 @@ def test_exception_in_a_callback_cancels_the_device_and_is_kept(callback, error)
         assert link.write_fn(None, (ctypes.c_uint8 * 1)(0), 1) == 0
     assert library.cancelled == [DEVICE]
     assert link.failure is error
-    # Until the call returns, the port is left alone.
+    # Until the call returns, the port is left alone and the cancel repeated.
     reads = port.reads
     assert _read(link, 2) == b""
     assert port.reads == reads
+    assert library.cancelled == [DEVICE, DEVICE]
 
 
 def test_passed_deadline_cancels_without_reading():
