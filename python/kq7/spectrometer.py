@@ -135,6 +135,13 @@ class Spectrometer:
         self._wavelengths = _wavelengths(self._info.coefficients, self._info.band_count)
         self._wavelengths.flags.writeable = False
 
+    def identify(self, *, timeout: Optional[float] = None) -> SensorInfo:
+        """Identifies the sensor again, as on opening, and returns `info`.
+        After a failed identification the sensor refuses every other call
+        until one succeeds."""
+        self._identify(_deadline(timeout))
+        return self._info
+
     @property
     def info(self) -> SensorInfo:
         return self._info

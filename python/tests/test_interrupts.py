@@ -67,3 +67,17 @@ def test_port_that_goes_away_ends_the_call_with_a_port_error(simulator):
             sensor.capture(100)
         assert time.monotonic() - start < PROMPT_S
         assert raised.value.__cause__ is not None
+
+
+def test_sensor_refuses_calls_until_an_interrupted_identification_is_repeated(simulator):
+    virtual = simulator()
+    with kq7.Spectrometer(virtual.port) as sensor:
+        os.kill(virtual.pid, signal.SIGSTOP)
+        with pytest.raises(kq7.SensorTimeout):
+            sensor.identify(timeout=0.2)
+        os.kill(virtual.pid, signal.SIGCONT)
+        with pytest.raises(kq7.SensorError, match="not identified"):
+            sensor.capture(100)
+        time.sleep(0.2)  # the late reply to the interrupted request arrives
+        assert sensor.identify().band_count == 512
+        assert sensor.capture(100).shape == (512,)
