@@ -1,36 +1,62 @@
 # SPDX-License-Identifier: MIT
 """The shared library nerb_kq7lib through ctypes: where it is, and the exact
-prototypes of its seven exports and two host functions."""
+prototypes of its device interface and of the functions it calls back."""
 import ctypes
-import ctypes.util
 import sys
+import sysconfig
+from pathlib import Path
+from typing import List
 
 from . import _locate
+from .errors import LibraryNotFound
 
 LIBRARY_VARIABLE = "NERB_KQ7LIB"
 
 if sys.platform == "win32":
-    # Every export and host function is __stdcall on Windows.
+    # Every export and callback is __stdcall on Windows.
     _Loader = ctypes.WinDLL
     _FUNCTYPE = ctypes.WINFUNCTYPE
     _FILE_NAME = "nerb_kq7lib.dll"
     _BUILD_PATHS = ("src/" + _FILE_NAME, "src/Release/" + _FILE_NAME, "src/RelWithDebInfo/" + _FILE_NAME)
     _INSTALLED_NAME = _FILE_NAME
+    _INSTALLED_DIRECTORIES = ()
 else:
     _Loader = ctypes.CDLL
     _FUNCTYPE = ctypes.CFUNCTYPE
     _FILE_NAME = "libnerb_kq7lib.dylib" if sys.platform == "darwin" else "libnerb_kq7lib.so"
     _BUILD_PATHS = ("src/" + _FILE_NAME,)
     _INSTALLED_NAME = "libnerb_kq7lib.1.dylib" if sys.platform == "darwin" else "libnerb_kq7lib.so.1"
+    # Beside the loader's own search: the Debian package's folder, and where
+    # `cmake --install` puts it when ldconfig has not run since.
+    _INSTALLED_DIRECTORIES = tuple(
+        Path(folder)
+        for folder in (f"/usr/lib/{sysconfig.get_config_var('MULTIARCH') or ''}", "/usr/local/lib")
+    )
 
-# int64_t write(const uint8_t *data, int64_t length)
-SerialWriteFn = _FUNCTYPE(ctypes.c_int64, ctypes.POINTER(ctypes.c_uint8), ctypes.c_int64)
-# int64_t read(uint8_t *dest, int64_t maxLength)
-SerialReadFn = _FUNCTYPE(ctypes.c_int64, ctypes.POINTER(ctypes.c_uint8), ctypes.c_int64)
+# int64_t write(void *context, const uint8_t *data, int64_t length)
+WriteFn = _FUNCTYPE(ctypes.c_int64, ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint8), ctypes.c_int64)
+# int64_t read(void *context, uint8_t *dest, int64_t maxLength)
+ReadFn = _FUNCTYPE(ctypes.c_int64, ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint8), ctypes.c_int64)
+# void log(void *context, const char *line): the line stays a bare pointer,
+# read only when someone listens.
+LogFn = _FUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)
+
+# Result codes (nerb_kq7lib.h).
+OK = 0
+ERR_INVALID_ARGUMENT = -1
+ERR_NOT_IDENTIFIED = -2
+ERR_NO_REPLY = -3
+ERR_REJECTED_REPLY = -4
+ERR_BUSY = -5
+ERR_BAD_IDENTIFICATION = -6
+ERR_SHORT_SPECTRUM = -7
+ERR_OUT_OF_RANGE = -8
+ERR_CANCELLED = -9
+ERR_IN_USE = -10
 
 
 class SensorInfoC(ctypes.Structure):
-    """The 228-byte identification record, returned by value."""
+    """The 228-byte identification record."""
 
     _fields_ = [
         ("identField1", ctypes.c_char * 100),
@@ -45,43 +71,62 @@ class SensorInfoC(ctypes.Structure):
 SENSOR_INFO_C_SIZE = 228
 assert ctypes.sizeof(SensorInfoC) == SENSOR_INFO_C_SIZE, "SensorInfoC must match the C layout"
 
+_Device = ctypes.c_void_p
 _PROTOTYPES = {
-    "KQ7Set_Serial_FUN": (None, [SerialWriteFn, SerialReadFn]),
-    "KQ7SensorInit": (ctypes.c_int, []),
-    "KQ7Get_SensorInfo": (SensorInfoC, []),
-    "KQ7SetShutterOpen": (None, [ctypes.c_int]),
-    "KQ7GetData": (ctypes.c_int, [ctypes.POINTER(ctypes.c_uint16), ctypes.c_int]),
-    "KQ7OptSnenser": (ctypes.c_int, [ctypes.c_int]),
-    "KQ7SetWeaveLenthCoeff": (ctypes.c_int, [ctypes.POINTER(ctypes.c_double), ctypes.c_int]),
+    "kq7_open": (_Device, [WriteFn, ReadFn, ctypes.c_void_p]),
+    "kq7_close": (None, [_Device]),
+    "kq7_identify": (ctypes.c_int, [_Device]),
+    "kq7_get_info": (ctypes.c_int, [_Device, ctypes.POINTER(SensorInfoC)]),
+    "kq7_set_shutter_open": (ctypes.c_int, [_Device, ctypes.c_int]),
+    "kq7_capture": (ctypes.c_int, [_Device, ctypes.c_int32, ctypes.POINTER(ctypes.c_uint16), ctypes.c_int32]),
+    "kq7_auto_exposure": (ctypes.c_int, [_Device, ctypes.c_int, ctypes.POINTER(ctypes.c_int32)]),
+    "kq7_write_coefficients": (ctypes.c_int, [_Device, ctypes.POINTER(ctypes.c_double), ctypes.c_int]),
+    "kq7_cancel": (None, [_Device]),
+    "kq7_set_log": (None, [_Device, LogFn, ctypes.c_void_p]),
+    "kq7_strerror": (ctypes.c_char_p, [ctypes.c_int]),
+    "kq7_version": (ctypes.c_char_p, []),
 }
 
 _loaded = None
 
 
-def library_path() -> str:
-    """Where the library is taken from: $NERB_KQ7LIB, the build tree of this
-    checkout, else the name that the system's loader resolves."""
+def candidates() -> List[str]:
+    """Where the library is looked for, in order: $NERB_KQ7LIB alone when set;
+    else the build trees of this checkout, the name that the system's loader
+    resolves, and the folders that installs use."""
     explicit = _locate.from_environment(LIBRARY_VARIABLE)
     if explicit is not None:
-        return str(explicit)
-    built = _locate.in_build_trees(*_BUILD_PATHS)
-    if built is not None:
-        return str(built)
-    return ctypes.util.find_library("nerb_kq7lib") or _INSTALLED_NAME
+        return [str(explicit)]
+    paths = [str(path) for path in _locate.in_build_trees(*_BUILD_PATHS)]
+    paths.append(_INSTALLED_NAME)
+    paths += [str(folder / _INSTALLED_NAME) for folder in _INSTALLED_DIRECTORIES]
+    return paths
 
 
-def load():
-    """The library with every export's prototype declared; loaded once."""
-    global _loaded
-    if _loaded is None:
-        path = library_path()
+def _first_loadable(paths: List[str]):
+    failures = []
+    for path in paths:
         try:
             library = _Loader(path)
         except OSError as error:
-            raise OSError(
-                f"cannot load nerb_kq7lib from {path!r} ({error}); "
-                f"build it or set {LIBRARY_VARIABLE} to the library's path"
-            ) from error
+            failures.append(error)
+            continue
+        # A library from before the device interface has only the seven exports.
+        if hasattr(library, "kq7_open"):
+            return library
+        failures.append(OSError(f"{path}: no kq7_open, a library older than 1.1"))
+    tried = "".join(f"\n  {failure}" for failure in failures)
+    raise LibraryNotFound(
+        f"cannot load nerb_kq7lib; tried:{tried}\n"
+        f"Build it (cmake), install it, or set {LIBRARY_VARIABLE} to the library's path"
+    ) from failures[-1]
+
+
+def load():
+    """The library with every prototype declared; loaded once."""
+    global _loaded
+    if _loaded is None:
+        library = _first_loadable(candidates())
         for name, (restype, argtypes) in _PROTOTYPES.items():
             function = getattr(library, name)
             function.restype = restype

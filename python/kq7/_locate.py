@@ -1,13 +1,11 @@
 # SPDX-License-Identifier: MIT
-"""Finds files of the surrounding source tree: the shared library and kq7sim.
-
-An environment variable wins; then the build trees of the repository this
-package was loaded from (only when it is loaded from a checkout); then the
-system's own search.
+"""Where the files of the surrounding source tree would be: the shared library
+and kq7sim in the build trees of the checkout this package was loaded from
+(only when it is loaded from a checkout), or named by an environment variable.
 """
 import os
 from pathlib import Path
-from typing import Optional
+from typing import List, Optional
 
 # kq7/_locate.py -> kq7 -> python -> repository root.
 _REPOSITORY = Path(__file__).resolve().parents[2]
@@ -26,14 +24,10 @@ def from_environment(variable: str) -> Optional[Path]:
     return Path(value) if value else None
 
 
-def in_build_trees(*relative_paths: str) -> Optional[Path]:
-    """The first existing file among build/ci and build/release of the checkout."""
+def in_build_trees(*relative_paths: str) -> List[Path]:
+    """Each relative path under build/ci and build/release of the checkout,
+    existing or not, in that order; none when the package is installed."""
     root = repository_root()
     if root is None:
-        return None
-    for tree in _BUILD_TREES:
-        for relative in relative_paths:
-            candidate = root / tree / relative
-            if candidate.is_file():
-                return candidate
-    return None
+        return []
+    return [root / tree / relative for tree in _BUILD_TREES for relative in relative_paths]

@@ -9,7 +9,7 @@ import time
 from typing import Optional
 
 from . import _locate
-from .errors import SensorError
+from .errors import SimulatorNotFound
 
 SIMULATOR_VARIABLE = "KQ7SIM"
 _START_TIMEOUT_S = 5.0
@@ -17,17 +17,21 @@ _STOP_TIMEOUT_S = 5.0
 
 
 def simulator_path() -> str:
-    """$KQ7SIM, the build tree of this checkout, else kq7sim on PATH."""
-    for candidate in (
-        _locate.from_environment(SIMULATOR_VARIABLE),
-        _locate.in_build_trees("tools/kq7sim"),
-    ):
-        if candidate is not None:
+    """$KQ7SIM alone when set; else the build trees of this checkout, then
+    kq7sim on PATH."""
+    explicit = _locate.from_environment(SIMULATOR_VARIABLE)
+    if explicit is not None:
+        return str(explicit)
+    built = _locate.in_build_trees("tools/kq7sim")
+    for candidate in built:
+        if candidate.is_file():
             return str(candidate)
     found = shutil.which("kq7sim")
     if found is None:
-        raise SensorError(
-            f"kq7sim not found: build the project or set {SIMULATOR_VARIABLE} to its path"
+        tried = ", ".join([str(path) for path in built] + ["kq7sim on PATH"])
+        raise SimulatorNotFound(
+            f"kq7sim not found; tried {tried}. Build the project, install it, "
+            f"or set {SIMULATOR_VARIABLE} to its path"
         )
     return found
 
@@ -50,12 +54,15 @@ class Simulator:
 
     def start(self) -> str:
         """Starts the process and returns the path of its pseudo-terminal."""
-        self._process = subprocess.Popen(
-            self._arguments,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL if self._quiet else None,
-            bufsize=0,
-        )
+        try:
+            self._process = subprocess.Popen(
+                self._arguments,
+                stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL if self._quiet else None,
+                bufsize=0,
+            )
+        except OSError as error:
+            raise SimulatorNotFound(f"cannot run {self._arguments[0]}: {error}") from error
         try:
             self.port = self._first_line()
         except BaseException:
@@ -70,12 +77,17 @@ class Simulator:
         while not line.endswith(b"\n"):
             remaining = deadline - time.monotonic()
             if remaining <= 0 or not select.select([output], [], [], remaining)[0]:
-                raise SensorError(f"kq7sim printed no device path within {_START_TIMEOUT_S} s")
+                raise SimulatorNotFound(f"kq7sim printed no device path within {_START_TIMEOUT_S} s")
             chunk = os.read(output.fileno(), 1)
             if not chunk:
-                raise SensorError(f"kq7sim exited with status {self._process.wait()} before printing its device path")
+                raise SimulatorNotFound(f"kq7sim exited with status {self._process.wait()} before printing its device path")
             line += chunk
         return line.decode().strip()
+
+    @property
+    def pid(self) -> Optional[int]:
+        """The process id while it runs (to pause it with SIGSTOP, say)."""
+        return None if self._process is None else self._process.pid
 
     def stop(self) -> None:
         """Terminates the process, killing it if it does not end in time."""

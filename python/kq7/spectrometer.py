@@ -1,29 +1,26 @@
 # SPDX-License-Identifier: MIT
-"""One KQ7 sensor on a serial port, driven through nerb_kq7lib."""
+"""One KQ7 sensor on a serial port, driven through the library's device
+interface: any number of them at once, each on its own port."""
 import ctypes
 import operator
 import threading
+import time
 from dataclasses import dataclass
 from typing import Optional, Tuple
 
 import numpy as np
-import serial
 
-from . import _library
-from ._console import Console
-from ._host import SerialHost
-from .errors import SensorError
+from . import _csv, _library, _results
+from ._link import DeviceLink
+from ._port import open_port
+from .errors import ExposureOutOfRange, PortError, SensorError, SensorTimeout
 from .simulator import Simulator
 
-# Short, so that the library's polling blocks in the read instead of spinning.
-_READ_TIMEOUT_S = 0.02
 _INT32_MAX = 2**31 - 1
-
-# The library keeps one process-wide sensor: one Spectrometer at a time, and
-# one call at a time even when several threads use it.
-_active_lock = threading.Lock()
-_active: Optional["Spectrometer"] = None
-_call_lock = threading.Lock()
+_AVERAGE_MAX = 1000
+# Reopening the shutter after a dark capture that failed must not block for
+# the library's full time limit when the sensor has gone silent.
+_RESTORE_TIMEOUT_S = 0.3
 
 
 @dataclass(frozen=True)
@@ -42,80 +39,92 @@ def _text(field: bytes) -> str:
 
 
 def _wavelengths(coefficients, band_count: int) -> np.ndarray:
-    a0, a1, a2, a3 = coefficients
+    # In double precision and in the command line's order of operations, so
+    # that both write the same CSV.
+    a0, a1, a2, a3 = (float(a) for a in coefficients)
     n = np.arange(1, band_count + 1, dtype=np.float64)
-    return a0 * n**3 + a1 * n**2 + a2 * n + a3
+    return ((a0 * n + a1) * n + a2) * n + a3
+
+
+def _deadline(timeout: Optional[float]) -> Optional[float]:
+    if timeout is None:
+        return None
+    if not timeout > 0:
+        raise ValueError(f"timeout must be positive seconds, not {timeout}")
+    return time.monotonic() + timeout
 
 
 class Spectrometer:
     """A KQ7 sensor, identified on opening.
 
     port: serial device path; None starts the virtual sensor `kq7sim --pty`
-    and stops it on close. quiet: hide the library's console output (hex
-    dumps of every frame) and the simulator's messages; False lets them
-    through to standard output and standard error.
+    and stops it on close. timeout: seconds that the identification may take
+    (None: the library's own limits).
 
-    Only one Spectrometer may be open in a process. Calls block until the
-    sensor has answered or the library's time limits have passed.
+    Every blocking method takes `timeout` (seconds, None: the library's own
+    limits) and raises SensorTimeout when it passes. Ctrl-C ends a blocked
+    call at once and raises KeyboardInterrupt from it. cancel() ends a call
+    from another thread with Cancelled. The library's log lines (frame dumps,
+    retries) go to the logger "kq7" at DEBUG.
+
+    Threads may share a Spectrometer: calls on it take turns.
     """
 
-    def __init__(self, port: Optional[str] = None, baud: int = 115200, *, quiet: bool = True):
-        self._claim()
-        self._simulator: Optional[Simulator] = None
+    def __init__(self, port: Optional[str] = None, baud: int = 115200, *, timeout: Optional[float] = None):
+        # Guards the device handle against cancel() racing close().
+        self._handle_lock = threading.RLock()
+        # One library call at a time on this sensor.
+        self._call_lock = threading.Lock()
+        self._device = None
         self._serial = None
-        self._host: Optional[SerialHost] = None
+        self._simulator: Optional[Simulator] = None
         try:
-            if port is None:
-                self._simulator = Simulator(quiet=quiet)
-                port = self._simulator.start()
-            self._serial = serial.Serial(port, baudrate=baud, timeout=_READ_TIMEOUT_S)
-            # Bytes a previous program left unread would pass for replies.
-            self._serial.reset_input_buffer()
             self._lib = _library.load()
-            self._console = Console(quiet)
-            self._host = SerialHost(self._serial)
-            self._lib.KQ7Set_Serial_FUN(self._host.write_fn, self._host.read_fn)
-            self._identify()
+            if port is None:
+                self._simulator = Simulator(quiet=True)
+                port = self._simulator.start()
+            self.port = port
+            self._serial = open_port(port, baud)
+            self._link = DeviceLink(self._serial, self._lib, port)
+            device = self._lib.kq7_open(self._link.write_fn, self._link.read_fn, None)
+            if not device:
+                raise MemoryError("kq7_open found no memory for a device")
+            self._device = self._link.device = device
+            self._lib.kq7_set_log(device, self._link.log_fn, None)
+            self._identify(_deadline(timeout))
         except BaseException:
             self.close()
             raise
 
-    def _claim(self) -> None:
-        global _active
-        with _active_lock:
-            if _active is not None:
-                raise RuntimeError("a Spectrometer is already open: the library drives one sensor per process")
-            _active = self
-
-    def _release(self) -> None:
-        global _active
-        with _active_lock:
-            if _active is self:
-                _active = None
-
     @property
     def closed(self) -> bool:
-        return self._host is None
+        return self._device is None
 
-    def _call(self, export, *arguments):
-        with _call_lock:
-            if self.closed:
-                raise SensorError("the spectrometer is closed")
-            with self._console.around_call():
-                result = export(*arguments)
-            self._host.raise_pending()
+    def _call(self, action: str, function, *arguments, deadline: Optional[float], allowed=()):
+        """Runs one library call; returns its result when not negative or in
+        `allowed`, else raises what ended it."""
+        with self._call_lock:
+            if self._device is None:
+                raise SensorError(f"{action}: the spectrometer is closed")
+            self._link.begin_call(deadline)
+            result = function(self._device, *arguments)
+            failure, self._link.failure = self._link.failure, None
+        if failure is not None:
+            if isinstance(failure, Exception):
+                raise PortError(f"{action}: the port failed: {failure}", result) from failure
+            raise failure  # KeyboardInterrupt and its kin, as they came
+        if result >= 0 or result in allowed:
             return result
+        if result == _library.ERR_CANCELLED and self._link.timed_out:
+            raise SensorTimeout(f"{action}: the time limit passed", result)
+        raise _results.error_for(self._lib, result, action)
 
-    def _identify(self) -> None:
-        # A failed identification may leave the library with another band
-        # count than `info`: capturing into a buffer of the old size would
-        # overrun it, so nothing captures until one succeeds.
-        self._identified = False
-        if self._call(self._lib.KQ7SensorInit) != 1:
-            raise SensorError("identification failed: no valid answer to the identification, band count or coefficient query")
-        record = self._call(self._lib.KQ7Get_SensorInfo)
-        if record.bandnumber < 1:
-            raise SensorError(f"the sensor reports {record.bandnumber} bands")
+    def _identify(self, deadline: Optional[float]) -> None:
+        # A failed identification leaves the device refusing captures
+        # (not identified), so `info` can never size a wrong buffer.
+        self._call("identification", self._lib.kq7_identify, deadline=deadline)
+        record = _library.SensorInfoC()
+        self._call("identification", self._lib.kq7_get_info, ctypes.byref(record), deadline=deadline)
         self._info = SensorInfo(
             model=_text(record.identField1),
             serial=_text(record.identField2),
@@ -125,11 +134,13 @@ class Spectrometer:
         )
         self._wavelengths = _wavelengths(self._info.coefficients, self._info.band_count)
         self._wavelengths.flags.writeable = False
-        self._identified = True
 
-    def _require_identification(self) -> None:
-        if not self._identified:
-            raise SensorError("the sensor is not identified: its last identification failed")
+    def identify(self, *, timeout: Optional[float] = None) -> SensorInfo:
+        """Identifies the sensor again, as on opening, and returns `info`.
+        After a failed identification the sensor refuses every other call
+        until one succeeds."""
+        self._identify(_deadline(timeout))
+        return self._info
 
     @property
     def info(self) -> SensorInfo:
@@ -141,48 +152,122 @@ class Spectrometer:
         counted from 1, with a0 the cubic term."""
         return self._wavelengths
 
-    def capture(self, shutter: int) -> np.ndarray:
-        """One spectrum at `shutter`: uint16 counts, one per band."""
-        shutter = _checked_int("shutter", shutter, 0, _INT32_MAX)
-        self._require_identification()
-        spectrum = np.zeros(self._info.band_count, dtype=np.uint16)
+    def _capture_into(self, spectrum: np.ndarray, shutter: int, deadline: Optional[float]) -> None:
         samples = spectrum.ctypes.data_as(ctypes.POINTER(ctypes.c_uint16))
-        bands = self._call(self._lib.KQ7GetData, samples, shutter)
-        if bands != self._info.band_count:
-            raise SensorError(f"capture at shutter {shutter} failed: the sensor did not deliver a spectrum")
+        self._call(f"capture at shutter {shutter}", self._lib.kq7_capture, shutter, samples, spectrum.size,
+                   deadline=deadline)
+
+    def _mean(self, shutter: int, average: int, deadline: Optional[float]) -> np.ndarray:
+        spectrum = np.zeros(self._info.band_count, dtype=np.uint16)
+        total = np.zeros(self._info.band_count, dtype=np.float64)
+        for _ in range(average):
+            self._capture_into(spectrum, shutter, deadline)
+            total += spectrum
+        return total / average
+
+    def capture(self, shutter: int, average: int = 1, dark: Optional[np.ndarray] = None, *,
+                timeout: Optional[float] = None) -> np.ndarray:
+        """One spectrum at `shutter`, one value per band.
+
+        Alone: the sensor's uint16 counts. With `average` above 1 the mean of
+        that many captures, and with `dark` (from dark()) minus it, band by
+        band and signed: float64 then.
+        """
+        shutter = _checked_int("shutter", shutter, 0, _INT32_MAX)
+        average = _checked_int("average", average, 1, _AVERAGE_MAX)
+        if dark is not None and np.shape(dark) != (self._info.band_count,):
+            raise ValueError(f"dark must hold {self._info.band_count} values, not {np.shape(dark)}")
+        deadline = _deadline(timeout)
+        if average == 1 and dark is None:
+            spectrum = np.zeros(self._info.band_count, dtype=np.uint16)
+            self._capture_into(spectrum, shutter, deadline)
+            return spectrum
+        mean = self._mean(shutter, average, deadline)
+        return mean if dark is None else mean - np.asarray(dark, dtype=np.float64)
+
+    def dark(self, shutter: int, average: int = 1, *, timeout: Optional[float] = None) -> np.ndarray:
+        """A spectrum with the shutter closed (float64; the mean of `average`
+        captures), for capture(..., dark=). The shutter is open afterwards."""
+        shutter = _checked_int("shutter", shutter, 0, _INT32_MAX)
+        average = _checked_int("average", average, 1, _AVERAGE_MAX)
+        deadline = _deadline(timeout)
+        self._set_shutter(False, deadline)
+        try:
+            spectrum = self._mean(shutter, average, deadline)
+        except BaseException:
+            # A shutter left closed would make every later capture dark.
+            try:
+                self._set_shutter(True, _deadline(_RESTORE_TIMEOUT_S))
+            except SensorError:
+                pass  # the failure of the dark capture is the one to report
+            raise
+        self._set_shutter(True, deadline)
         return spectrum
 
-    def auto_exposure(self, percent: int = 90) -> int:
+    def auto_exposure(self, percent: int = 90, *, timeout: Optional[float] = None) -> int:
         """Searches the shutter value at which the largest sample lies between
-        95 % and 100 % of `percent` of full scale, and returns it. A search that
-        does not settle returns its bound, 12 or 10000."""
+        95 % and 100 % of `percent` of full scale, and returns it. Raises
+        ExposureOutOfRange (with the value it ended on) when the search stops
+        at 12, at 10000 or at its probe limit outside that window."""
         percent = _checked_int("percent", percent, 1, 100)
-        self._require_identification()
-        shutter = self._call(self._lib.KQ7OptSnenser, percent)
-        if shutter == 0:
-            raise SensorError(f"automatic exposure to {percent} % failed: a capture got no spectrum")
-        return shutter
+        shutter = ctypes.c_int32()
+        action = f"automatic exposure to {percent} %"
+        result = self._call(action, self._lib.kq7_auto_exposure, percent, ctypes.byref(shutter),
+                            deadline=_deadline(timeout), allowed=(_library.ERR_OUT_OF_RANGE,))
+        if result == _library.ERR_OUT_OF_RANGE:
+            raise ExposureOutOfRange(
+                f"{action}: {_results.text(self._lib, result)} (ended at shutter {shutter.value})",
+                result, shutter.value)
+        return shutter.value
 
-    def shutter(self, open: bool) -> None:
-        """Opens or closes the shutter. The library reports no outcome for it."""
-        self._call(self._lib.KQ7SetShutterOpen, 1 if open else 0)
+    def _set_shutter(self, open: bool, deadline: Optional[float]) -> None:
+        self._call("opening the shutter" if open else "closing the shutter", self._lib.kq7_set_shutter_open,
+                   1 if open else 0, deadline=deadline)
 
-    def write_coefficients(self, a0: float, a1: float, a2: float, a3: float) -> None:
+    def shutter(self, open: bool, *, timeout: Optional[float] = None) -> None:
+        """Opens or closes the shutter; returns once the sensor acknowledged."""
+        self._set_shutter(open, _deadline(timeout))
+
+    def write_coefficients(self, a0: float, a1: float, a2: float, a3: float, *,
+                           timeout: Optional[float] = None) -> None:
         """Stores a new wavelength calibration in the sensor, then identifies it
         again so that `info` and `wavelengths` show what the sensor now holds."""
+        deadline = _deadline(timeout)
         coefficients = (ctypes.c_double * 4)(a0, a1, a2, a3)
-        if self._call(self._lib.KQ7SetWeaveLenthCoeff, coefficients, len(coefficients)) != 1:
-            raise SensorError("writing the wavelength coefficients failed: the sensor did not acknowledge")
-        self._identify()
+        self._call("writing the wavelength coefficients", self._lib.kq7_write_coefficients, coefficients,
+                   len(coefficients), deadline=deadline)
+        self._identify(deadline)
+
+    def save_csv(self, path, spectrum: np.ndarray, shutter: int, *, average: int = 1,
+                 dark_subtracted: bool = False, metadata: bool = True) -> None:
+        """Writes `spectrum` with this sensor's wavelengths as `kq7 capture -o`
+        does. shutter, average and dark_subtracted say how it was taken, for
+        the metadata lines and the column's name; metadata=False leaves the
+        `# key: value` lines out, for readers that cannot skip comments."""
+        if np.shape(spectrum) != self._wavelengths.shape:
+            raise ValueError(f"spectrum must hold {self._wavelengths.size} values, not {np.shape(spectrum)}")
+        fields = _csv.metadata(self._info, self.port, self._simulator is not None, shutter, average,
+                               dark_subtracted, self._lib.kq7_version().decode()) if metadata else []
+        text = _csv.spectrum_csv(self._wavelengths, spectrum, _csv.counts_column(average, dark_subtracted), fields)
+        with open(path, "w", encoding="utf-8", newline="\n") as file:
+            file.write(text)
+
+    def cancel(self) -> None:
+        """Ends the call running on this sensor (raising Cancelled from it);
+        no effect when none runs. Safe from any thread."""
+        with self._handle_lock:
+            if self._device is not None:
+                self._lib.kq7_cancel(self._device)
 
     def close(self) -> None:
-        """Unregisters the host functions, closes the port, stops a simulator."""
+        """Ends a running call, releases the device, closes the port, stops a
+        simulator."""
         try:
-            with _call_lock:
-                if self._host is not None:
-                    # Null function pointers: the library never calls freed callbacks.
-                    self._lib.KQ7Set_Serial_FUN(_library.SerialWriteFn(), _library.SerialReadFn())
-                    self._host = None
+            if self._device is not None:
+                self.cancel()
+                with self._call_lock, self._handle_lock:
+                    self._lib.kq7_close(self._device)
+                    self._device = None
             if self._serial is not None:
                 self._serial.close()
                 self._serial = None
@@ -190,7 +275,6 @@ class Spectrometer:
             if self._simulator is not None:
                 self._simulator.stop()
                 self._simulator = None
-            self._release()
 
     def __enter__(self) -> "Spectrometer":
         return self
@@ -199,7 +283,7 @@ class Spectrometer:
         self.close()
 
     def __del__(self):
-        if getattr(self, "_host", None) is not None or getattr(self, "_simulator", None) is not None:
+        if getattr(self, "_device", None) is not None or getattr(self, "_simulator", None) is not None:
             self.close()
 
 

@@ -1,5 +1,7 @@
 # SPDX-License-Identifier: MIT
 import contextlib
+import os
+import signal
 
 import pytest
 
@@ -25,3 +27,16 @@ def open_sensor(simulator):
     """A Spectrometer on a kq7sim started with the given options."""
     with contextlib.ExitStack() as stack:
         yield lambda **options: stack.enter_context(kq7.Spectrometer(simulator(**options).port))
+
+
+@pytest.fixture
+def silenced_sensor(simulator):
+    """A Spectrometer whose sensor identified, then stopped answering: its
+    kq7sim is paused, so every call waits until the library's limits."""
+    virtual = simulator()
+    with kq7.Spectrometer(virtual.port) as spectrometer:
+        os.kill(virtual.pid, signal.SIGSTOP)
+        try:
+            yield spectrometer
+        finally:
+            os.kill(virtual.pid, signal.SIGCONT)

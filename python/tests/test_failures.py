@@ -1,89 +1,85 @@
 # SPDX-License-Identifier: MIT
-"""Failures become SensorError, in bounded time, never a stale spectrum."""
+"""Every failure is a SensorError that says what happened, in bounded time."""
 import time
 
 import pytest
 import serial
 
 import kq7
+from kq7 import _library
 
 
-@pytest.mark.parametrize("fault, limit_s", [("bad-crc", 2.0), ("silent", 8.0)])
-def test_unusable_sensor_fails_identification_in_bounded_time(simulator, fault, limit_s):
+@pytest.mark.parametrize("fault, error, limit_s", [
+    ("bad-crc", kq7.RejectedReply, 2.0),
+    ("silent", kq7.NoReply, 8.0),
+])
+def test_unusable_sensor_fails_identification_in_bounded_time(simulator, fault, error, limit_s):
     port = simulator(fault=fault).port
     start = time.monotonic()
-    with pytest.raises(kq7.SensorError, match="identification failed"):
+    with pytest.raises(error, match="^identification: ") as raised:
         kq7.Spectrometer(port)
     assert time.monotonic() - start < limit_s
-    # A failed open gives the library back for the next one.
-    with kq7.Spectrometer() as sensor:
-        assert sensor.info.band_count > 0
+    assert raised.value.code < 0
 
 
-def test_missing_port_raises_and_releases_the_library():
-    with pytest.raises(serial.SerialException):
-        kq7.Spectrometer("/dev/kq7-no-such-port")
-    with kq7.Spectrometer() as sensor:
-        assert sensor.info.band_count > 0
+@pytest.mark.parametrize("port, error, cause", [
+    ("/dev/kq7-no-such-port", kq7.PortError, serial.SerialException),
+    ("/dev/null", kq7.NotASerialPort, serial.SerialException),
+])
+def test_port_that_cannot_serve_raises_a_port_error(port, error, cause):
+    with pytest.raises(error, match=port) as raised:
+        kq7.Spectrometer(port)
+    assert isinstance(raised.value.__cause__, cause)
 
 
-class _FailingExports:
-    """The real library, except that every capture fails as it does when the
-    sensor never delivers: result 0, buffer untouched."""
+@pytest.mark.parametrize("variable, error", [
+    (_library.LIBRARY_VARIABLE, kq7.LibraryNotFound),
+    ("KQ7SIM", kq7.SimulatorNotFound),
+])
+def test_missing_file_names_the_paths_and_the_variable(monkeypatch, variable, error):
+    monkeypatch.setenv(variable, "/nonexistent/kq7-file")
+    monkeypatch.setattr(_library, "_loaded", None)
+    with pytest.raises(error, match="/nonexistent/kq7-file") as raised:
+        kq7.Spectrometer()
+    assert isinstance(raised.value.__cause__, OSError)
+    if error is kq7.LibraryNotFound:
+        assert variable in str(raised.value)
 
-    def __init__(self, library):
+
+class _Failing:
+    """The real library, except that a capture or an exposure search ends
+    with the given result code (the search storing 10000)."""
+
+    def __init__(self, library, code):
         self._library = library
+        self._code = code
 
     def __getattr__(self, name):
         return getattr(self._library, name)
 
-    @staticmethod
-    def KQ7GetData(buffer, shutter):
-        return 0
+    def kq7_capture(self, device, shutter, samples, capacity):
+        return self._code
 
-    @staticmethod
-    def KQ7OptSnenser(percent):
-        return 0
+    def kq7_auto_exposure(self, device, percent, shutter):
+        shutter._obj.value = 10000
+        return self._code
 
 
-@pytest.mark.parametrize("call, message", [
-    (lambda s: s.capture(100), "capture at shutter 100 failed"),
-    (lambda s: s.auto_exposure(90), "automatic exposure to 90 % failed"),
+@pytest.mark.parametrize("call, code, error", [
+    (lambda s: s.capture(100), _library.ERR_BUSY, kq7.SensorBusy),
+    (lambda s: s.capture(100, average=3), _library.ERR_SHORT_SPECTRUM, kq7.RejectedReply),
+    (lambda s: s.auto_exposure(90), _library.ERR_NO_REPLY, kq7.NoReply),
 ])
-def test_failed_capture_raises_instead_of_returning_a_spectrum(monkeypatch, call, message):
-    with kq7.Spectrometer() as sensor:
-        monkeypatch.setattr(sensor, "_lib", _FailingExports(sensor._lib))
-        with pytest.raises(kq7.SensorError, match=message):
-            call(sensor)
+def test_result_code_becomes_its_exception_with_the_library_text(monkeypatch, sensor, call, code, error):
+    monkeypatch.setattr(sensor, "_lib", _Failing(sensor._lib, code))
+    with pytest.raises(error) as raised:
+        call(sensor)
+    assert raised.value.code == code
+    assert sensor._lib.kq7_strerror(code).decode() in str(raised.value)
 
 
-class _ReidentificationFails(_FailingExports):
-    """The coefficients are stored, but the identification after it fails,
-    as when the sensor stops answering the coefficient query: the library may
-    then hold a band count other than the Spectrometer's."""
-
-    captures = 0
-
-    @staticmethod
-    def KQ7SetWeaveLenthCoeff(coeffs, count):
-        return 1
-
-    @staticmethod
-    def KQ7SensorInit():
-        return 0
-
-    def KQ7GetData(self, buffer, shutter):
-        self.captures += 1
-        return 0
-
-
-def test_no_capture_into_a_buffer_sized_by_a_failed_identification(monkeypatch):
-    with kq7.Spectrometer() as sensor:
-        exports = _ReidentificationFails(sensor._lib)
-        monkeypatch.setattr(sensor, "_lib", exports)
-        with pytest.raises(kq7.SensorError, match="identification failed"):
-            sensor.write_coefficients(0.0, 0.0, 0.5, 399.9)
-        for call in (lambda: sensor.capture(100), lambda: sensor.auto_exposure(90)):
-            with pytest.raises(kq7.SensorError, match="not identified"):
-                call()
-        assert exports.captures == 0
+def test_exposure_out_of_range_tells_where_the_search_ended(monkeypatch, sensor):
+    monkeypatch.setattr(sensor, "_lib", _Failing(sensor._lib, _library.ERR_OUT_OF_RANGE))
+    with pytest.raises(kq7.ExposureOutOfRange, match="ended at shutter 10000") as raised:
+        sensor.auto_exposure(90)
+    assert raised.value.shutter == 10000

@@ -1,5 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""Opening and closing, console output, and sensors that answer awkwardly."""
+"""Opening and closing, several sensors, logging, and sensors that answer awkwardly."""
+import concurrent.futures
+import logging
 import os
 
 import numpy as np
@@ -10,7 +12,7 @@ import kq7
 
 def test_close_stops_the_simulator_and_refuses_further_calls():
     with kq7.Spectrometer() as sensor:
-        port = sensor._serial.port
+        port = sensor.port
         assert os.path.exists(port)
     assert sensor.closed
     assert not os.path.exists(port)
@@ -18,26 +20,21 @@ def test_close_stops_the_simulator_and_refuses_further_calls():
         sensor.capture(20)
 
 
-def test_only_one_spectrometer_at_a_time():
-    with kq7.Spectrometer():
-        with pytest.raises(RuntimeError, match="already open"):
-            kq7.Spectrometer()
-    with kq7.Spectrometer() as again:
-        assert again.info.band_count > 0
+def test_two_sensors_at_once_each_on_its_own_thread(open_sensor):
+    sensors = [open_sensor(seed=1), open_sensor(seed=2)]
+    assert sensors[0].info.serial != sensors[1].info.serial
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
+        spectra = list(pool.map(lambda sensor: sensor.capture(100, average=20), sensors))
+    assert [spectrum.shape for spectrum in spectra] == [(512,), (512,)]
 
 
-@pytest.mark.parametrize("quiet", [True, False])
-def test_library_console_output_only_when_not_quiet(capfd, quiet):
-    with kq7.Spectrometer(quiet=quiet) as sensor:
-        print("before")
-        sensor.capture(20)
-        print("after")
-    out = capfd.readouterr().out
-    assert ("KQ7SensorInit" in out) == (not quiet)
-    assert ("Data from sensor: " in out) == (not quiet)
-    # The library's lines come between the Python lines, never after them.
-    assert out.index("before") < out.index("after")
-    assert out.rstrip().endswith("after")
+def test_library_lines_go_to_the_log_and_nothing_to_standard_output(capfd, caplog, sensor):
+    caplog.set_level(logging.DEBUG, logger="kq7")
+    print("before")
+    sensor.capture(20)
+    assert capfd.readouterr().out == "before\n"
+    lines = [record.getMessage() for record in caplog.records if record.name == "kq7"]
+    assert any(line.startswith(sensor.port + ": Data from sensor: ") for line in lines)
 
 
 @pytest.mark.parametrize("bands", [1, 256, 2048])

@@ -1,10 +1,22 @@
 # SPDX-License-Identifier: MIT
 """Identification, wavelengths and capture against one kq7sim."""
+import subprocess
+
 import numpy as np
 import pytest
 
+from kq7 import _locate
+
 SIMULATED_BANDS = 512
 FULL_SCALE = 65535
+KQ7 = next(path for path in _locate.in_build_trees("tools/kq7") if path.is_file())
+
+
+def _read_csv(path):
+    """({metadata key: value}, rows split at commas, header first)."""
+    lines = path.read_text().splitlines()
+    fields = dict(line[2:].split(": ", 1) for line in lines if line.startswith("# "))
+    return fields, [line.split(",") for line in lines if not line.startswith("#")]
 
 
 def test_identification(sensor):
@@ -51,9 +63,34 @@ def test_out_of_range_arguments_are_refused_before_the_sensor_is_asked(sensor, c
         call(sensor)
 
 
-def test_closed_shutter_gives_a_dark_spectrum(sensor):
-    sensor.shutter(False)
-    dark = sensor.capture(500)
-    sensor.shutter(True)
-    lit = sensor.capture(500)
+def test_dark_is_taken_with_the_shutter_closed_and_subtracts_signed(sensor):
+    dark = sensor.dark(500, average=4)
+    lit = sensor.capture(500, average=4)
+    assert dark.dtype == lit.dtype == np.float64
     assert dark.max() < lit.max() / 4
+    corrected = sensor.capture(500, dark=dark)
+    assert corrected.dtype == np.float64
+    assert corrected.max() == pytest.approx(lit.max() - dark[lit.argmax()], rel=0.05)
+    # Noise around a dark band goes below zero instead of wrapping round.
+    assert sensor.capture(1, dark=sensor.dark(1)).min() < 0
+
+
+def test_csv_is_the_one_the_command_line_writes(sensor, simulator, tmp_path):
+    spectrum = sensor.capture(100, average=3)
+    sensor.save_csv(tmp_path / "python.csv", spectrum, 100, average=3)
+    completed = subprocess.run(
+        [str(KQ7), "--port", simulator().port, "capture", "--shutter", "100", "--average", "3",
+         "-o", str(tmp_path / "kq7.csv")],
+        capture_output=True, text=True, timeout=30,
+    )
+    assert completed.returncode == 0, completed.stderr
+    (python_fields, python_rows), (kq7_fields, kq7_rows) = (_read_csv(tmp_path / name)
+                                                          for name in ("python.csv", "kq7.csv"))
+    # The same keys; the same values but for when, where and which program.
+    assert list(python_fields) == list(kq7_fields)
+    for key in ("time", "port", "virtual_sensor", "kq7_version"):
+        del python_fields[key], kq7_fields[key]
+    assert python_fields == kq7_fields
+    # The same header, bands and wavelengths, digit for digit.
+    assert [row[:2] for row in python_rows] == [row[:2] for row in kq7_rows]
+    assert [float(row[2]) for row in python_rows[1:]] == pytest.approx(spectrum.tolist(), rel=1e-5)

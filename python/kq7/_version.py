@@ -1,0 +1,2 @@
+# SPDX-License-Identifier: MIT
+VERSION = "1.1.0"
