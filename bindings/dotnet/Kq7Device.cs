@@ -11,7 +11,7 @@ namespace Nerb.Kq7
 {
     public sealed class Kq7Device : IDisposable
     {
-        /// <summary>Sends data[0..count).</summary>
+        /// <summary>Sends data[0..count); the array is reused once it returns.</summary>
         public delegate void LinkWrite(byte[] data, int count);
 
         /// <summary>
@@ -91,7 +91,7 @@ namespace Nerb.Kq7
                 lock (callGate)
                 {
                     log -= value;
-                    if (log == null)
+                    if (log == null && device != IntPtr.Zero)
                         Kq7Native.kq7_set_log(Handle, null, IntPtr.Zero);
                 }
             }

@@ -212,7 +212,8 @@ namespace Nerb.Kq7
 
         public static SensorInfoC KQ7Get_SensorInfo()
         {
-            return getSensorInfo();
+            lock (exportsGate)
+                return getSensorInfo();
         }
 
         public static void KQ7SetShutterOpen(int state)

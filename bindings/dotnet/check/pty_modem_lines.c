@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdarg.h>
+#include <stddef.h>
 #include <sys/ioctl.h>
 
 int ioctl(int fd, unsigned long request, ...) {
