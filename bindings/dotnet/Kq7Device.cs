@@ -47,7 +47,7 @@ namespace Nerb.Kq7
         /// SerialPort): a read that times out counts as "nothing yet".
         /// </summary>
         public Kq7Device(Stream link)
-            : this((data, count) => link.Write(data, 0, count), (buffer, count) => ReadOrNothing(link, buffer, count))
+            : this(WriterOf(link), (buffer, count) => ReadOrNothing(link, buffer, count))
         {
         }
 
@@ -217,6 +217,13 @@ namespace Nerb.Kq7
                     throw new Kq7Exception((Kq7Result)result, function);
                 return result;
             }
+        }
+
+        static LinkWrite WriterOf(Stream link)
+        {
+            if (link == null)
+                throw new ArgumentNullException("link");
+            return (data, count) => link.Write(data, 0, count);
         }
 
         static int ReadOrNothing(Stream link, byte[] buffer, int count)

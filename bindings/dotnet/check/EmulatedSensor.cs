@@ -3,12 +3,12 @@
 // the CRC wildcard EE EE, and a spectrum that grows with the shutter value.
 using System;
 using System.Collections.Generic;
+using System.Linq;
 using System.Text;
 using System.Threading;
 
 sealed class EmulatedSensor
 {
-    public const string Identification = "KQ7-EMU00007";
     public const int Bands = 256;
     const int HeaderSize = 5; // 55 AA, command, payload length (big-endian)
 
@@ -16,7 +16,7 @@ sealed class EmulatedSensor
     double[] coefficients = { 2e-9, -3e-5, 1.25, 330.0 };
     int shutter;
 
-    /// <summary>Band counts, peaking at the last band with 6 counts per shutter unit.</summary>
+    /// <summary>Counts of a band, up to 6 per shutter unit in the last band.</summary>
     public static ushort Sample(int shutter, int band)
     {
         return (ushort)Math.Min(65535L, 6L * shutter * (band + 1) / Bands);
@@ -24,34 +24,29 @@ sealed class EmulatedSensor
 
     public void Write(byte[] data, int count)
     {
-        int length = count >= HeaderSize ? data[3] << 8 | data[4] : -1;
-        if (length < 0 || HeaderSize + length > count)
+        int length = count >= HeaderSize ? data[3] << 8 | data[4] : count;
+        if (HeaderSize + length > count)
             throw new ArgumentException("incomplete request frame");
         byte command = data[2];
-        var payload = new List<byte>();
+        IEnumerable<byte> payload = new byte[0];
         if (command == 0x50)
-            payload.AddRange(Encoding.ASCII.GetBytes(Identification));
+            payload = Encoding.ASCII.GetBytes("KQ7-EMU00007");
         else if (command == 0x57)
-            AppendBigEndian(payload, Bands, 4);
+            payload = BigEndian(Bands, 4);
         else if (command == 0x59)
-            Array.ForEach(coefficients, c => AppendBigEndian(payload, BitConverter.DoubleToInt64Bits(c), 8));
+            payload = coefficients.SelectMany(c => BigEndian(BitConverter.DoubleToInt64Bits(c), 8));
         else if (command == 0x58 && length >= 8 * coefficients.Length)
-            for (int k = 0; k < coefficients.Length; ++k)
-                coefficients[k] = BitConverter.Int64BitsToDouble(BigEndian(data, HeaderSize + 8 * k, 8));
+            coefficients = coefficients.Select((_, k) => BitConverter.Int64BitsToDouble(Number(data, HeaderSize + 8 * k, 8))).ToArray();
         else if (command == 0x51 && length >= 4)
-            shutter = (int)BigEndian(data, HeaderSize, 4);
-        else if (command == 0x61)
-            for (int band = 0; band < Bands; ++band)
-            {
-                ushort sample = Sample(shutter, band); // low byte first
-                payload.Add((byte)sample);
-                payload.Add((byte)(sample >> 8));
-            }
+            shutter = (int)Number(data, HeaderSize, 4);
+        else if (command == 0x61) // samples low byte first
+            payload = Enumerable.Range(0, Bands).Select(band => Sample(shutter, band))
+                                .SelectMany(s => new[] { (byte)s, (byte)(s >> 8) });
+        byte[] body = payload.ToArray();
         lock (replies)
         {
-            foreach (byte b in new byte[] { 0x55, 0xAA, command, (byte)(payload.Count >> 8), (byte)payload.Count })
+            foreach (byte b in new byte[] { 0x55, 0xAA, command }.Concat(BigEndian(body.Length, 2)).Concat(body))
                 replies.Enqueue(b);
-            payload.ForEach(replies.Enqueue);
             replies.Enqueue(0xEE);
             replies.Enqueue(0xEE);
         }
@@ -59,29 +54,24 @@ sealed class EmulatedSensor
 
     public int Read(byte[] buffer, int count)
     {
+        int n;
         lock (replies)
         {
-            int n = Math.Min(count, replies.Count);
-            for (int i = 0; i < n; ++i)
-                buffer[i] = replies.Dequeue();
-            if (n > 0)
-                return n;
+            for (n = 0; n < count && replies.Count > 0; ++n)
+                buffer[n] = replies.Dequeue();
         }
-        Thread.Sleep(1);
-        return 0;
+        if (n == 0)
+            Thread.Sleep(1);
+        return n;
     }
 
-    static void AppendBigEndian(List<byte> bytes, long value, int size)
+    static IEnumerable<byte> BigEndian(long value, int size)
     {
-        for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
-            bytes.Add((byte)(value >> shift));
+        return Enumerable.Range(1, size).Select(i => (byte)(value >> 8 * (size - i)));
     }
 
-    static long BigEndian(byte[] data, int offset, int size)
+    static long Number(byte[] data, int offset, int size)
     {
-        long value = 0;
-        for (int i = 0; i < size; ++i)
-            value = value << 8 | data[offset + i];
-        return value;
+        return Enumerable.Range(offset, size).Aggregate(0L, (value, i) => value << 8 | data[i]);
     }
 }
