@@ -149,7 +149,8 @@ namespace Nerb.Kq7
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
         delegate int SetCoefficientsFn(double[] coeffs, int count);
 
-        // The device interface.
+        // The device interface, which Kq7Device wraps. A caller of kq7_open
+        // itself keeps its delegates reachable until kq7_close.
         public static readonly OpenFn kq7_open = Bind<OpenFn>("kq7_open");
         public static readonly DeviceFn kq7_close = Bind<DeviceFn>("kq7_close");
         public static readonly DeviceCallFn kq7_identify = Bind<DeviceCallFn>("kq7_identify");
