@@ -55,8 +55,8 @@ namespace Nerb.Kq7
         {
             if (write == null || read == null)
                 throw new ArgumentNullException(write == null ? "write" : "read");
-            // Plain DllNotFoundException here rather than a type initializer's.
-            IntPtr unused = NativeLibraryLoader.Library;
+            // A plain DllNotFoundException here rather than a type initializer's.
+            NativeLibraryLoader.EnsureLoaded();
             this.write = write;
             this.read = read;
             // Weak: an undisposed device can still be collected and finalized.

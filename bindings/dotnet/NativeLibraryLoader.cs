@@ -19,17 +19,22 @@ namespace Nerb.Kq7
         static readonly object gate = new object();
         static IntPtr library;
 
-        /// <summary>The loaded library; throws DllNotFoundException naming every place tried.</summary>
+        /// <summary>Loads the library once; throws DllNotFoundException naming every place tried.</summary>
+        public static void EnsureLoaded()
+        {
+            lock (gate)
+            {
+                if (library == IntPtr.Zero)
+                    library = Load();
+            }
+        }
+
         public static IntPtr Library
         {
             get
             {
-                lock (gate)
-                {
-                    if (library == IntPtr.Zero)
-                        library = Load();
-                    return library;
-                }
+                EnsureLoaded();
+                return library;
             }
         }
 
