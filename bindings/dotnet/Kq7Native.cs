@@ -292,6 +292,12 @@ namespace Nerb.Kq7
             return result;
         }
 
+        // Explicit, so that the exports are bound at first use and not earlier:
+        // Kq7Device reports a missing library before that.
+        static Kq7Native()
+        {
+        }
+
         static T Bind<T>(string export) where T : class
         {
             return (T)(object)Marshal.GetDelegateForFunctionPointer(NativeLibraryLoader.Export(export), typeof(T));

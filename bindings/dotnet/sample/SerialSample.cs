@@ -15,42 +15,46 @@ static class SerialSample
             Console.Error.WriteLine("usage: SerialSample PORT [BAUD]");
             return 64;
         }
-        int baud = args.Length > 1 ? int.Parse(args[1]) : 115200;
-        using (var port = new SerialPort(args[0], baud, Parity.None, 8, StopBits.One))
+        try
+        {
+            Run(args[0], args.Length > 1 ? int.Parse(args[1]) : 115200);
+            return 0;
+        }
+        catch (Exception error) // a port that cannot be opened, a missing library, a failed call
+        {
+            Console.Error.WriteLine("SerialSample: {0}: {1}", args[0], error.Message);
+            return 1;
+        }
+    }
+
+    static void Run(string portName, int baud)
+    {
+        using (var port = new SerialPort(portName, baud, Parity.None, 8, StopBits.One))
         {
             // Short reads: the library polls until a reply is complete.
             port.ReadTimeout = 10;
             port.Open();
-            try
+            using (var sensor = new Kq7Device(port.BaseStream))
             {
-                using (var sensor = new Kq7Device(port.BaseStream))
-                {
-                    sensor.Identify();
-                    SensorInfoC info = sensor.Info;
-                    double[] wavelengths = sensor.Wavelengths;
-                    Console.WriteLine("{0} {1}: {2} bands, {3:F1} to {4:F1} nm (library {5})", info.Model,
-                                      info.Serial, info.bandnumber, wavelengths[0],
-                                      wavelengths[wavelengths.Length - 1], Kq7Native.kq7_version());
+                sensor.Identify();
+                SensorInfoC info = sensor.Info;
+                double[] wavelengths = sensor.Wavelengths;
+                Console.WriteLine("{0} {1}: {2} bands, {3:F1} to {4:F1} nm (library {5})", info.Model, info.Serial,
+                                  info.bandnumber, wavelengths[0], wavelengths[wavelengths.Length - 1],
+                                  Kq7Native.kq7_version());
 
-                    sensor.SetShutterOpen(true);
-                    int shutter = sensor.AutoExposure(90);
-                    ushort[] spectrum = sensor.Capture(shutter);
-                    int peak = 0;
-                    for (int band = 1; band < spectrum.Length; ++band)
-                    {
-                        if (spectrum[band] > spectrum[peak])
-                            peak = band;
-                    }
-                    Console.WriteLine("shutter {0}: peak {1} counts at {2:F1} nm (band {3})", shutter,
-                                      spectrum[peak], wavelengths[peak], peak + 1);
+                sensor.SetShutterOpen(true);
+                int shutter = sensor.AutoExposure(90);
+                ushort[] spectrum = sensor.Capture(shutter);
+                int peak = 0;
+                for (int band = 1; band < spectrum.Length; ++band)
+                {
+                    if (spectrum[band] > spectrum[peak])
+                        peak = band;
                 }
-            }
-            catch (Kq7Exception error)
-            {
-                Console.Error.WriteLine("SerialSample: {0}", error.Message);
-                return 1;
+                Console.WriteLine("shutter {0}: peak {1} counts at {2:F1} nm (band {3})", shutter, spectrum[peak],
+                                  wavelengths[peak], peak + 1);
             }
         }
-        return 0;
     }
 }
