@@ -11,7 +11,7 @@
 #include "link/clock.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
-#include "link/transport.h"
+#include "link/link.h"
 #include "nerb_kq7lib.h"
 #include "sim/in_process.h"
 #include "sim/sim_config.h"
@@ -47,22 +47,26 @@ void ConnectVirtualSensor() {
 
 double Seconds(Stopwatch::duration elapsed) { return std::chrono::duration<double>(elapsed).count(); }
 
-// `connect` registers the sensor's host functions with the library.
-void CaptureBesideSleep(benchmark::State& state, void (*connect)()) {
-    connect();
-    if (KQ7SensorInit() != 1) {
-        state.SkipWithError("the sensor was not identified");
-        return;
-    }
+using CaptureFn = int (*)(kq7_device* device, uint16_t* spectrum);
+
+int CaptureThroughExports(kq7_device*, uint16_t* spectrum) { return KQ7GetData(spectrum, kShutter); }
+
+int CaptureThroughDevice(kq7_device* device, uint16_t* spectrum) {
+    return kq7_capture(device, kShutter, spectrum, kMostBands);
+}
+
+// `device` is null for the seven exports, whose functions `connect` has
+// registered; `capture` takes one spectrum at kShutter.
+void TimeCapturesBesideSleep(benchmark::State& state, kq7_device* device, CaptureFn capture) {
     const Clock& clock = SystemClock();
     uint16_t spectrum[kMostBands];
     // The first capture sets the shutter value; the timed ones keep it.
-    KQ7GetData(spectrum, kShutter);
+    capture(device, spectrum);
     Stopwatch::duration capturing{};
     Stopwatch::duration sleeping{};
     for (auto _ : state) {
         const Stopwatch::time_point start = Stopwatch::now();
-        const int bands = KQ7GetData(spectrum, kShutter);
+        const int bands = capture(device, spectrum);
         const Stopwatch::time_point captured = Stopwatch::now();
         clock.sleepOneMillisecond();
         sleeping += Stopwatch::now() - captured;
@@ -77,6 +81,16 @@ void CaptureBesideSleep(benchmark::State& state, void (*connect)()) {
     state.counters["sleep_ms"] = Seconds(sleeping) * 1e3 / iterations;
     state.counters["ratio"] = Seconds(capturing) / Seconds(sleeping);
 }
+
+// `connect` registers the sensor's host functions with the library.
+void CaptureBesideSleep(benchmark::State& state, void (*connect)()) {
+    connect();
+    if (KQ7SensorInit() != 1) {
+        state.SkipWithError("the sensor was not identified");
+        return;
+    }
+    TimeCapturesBesideSleep(state, nullptr, CaptureThroughExports);
+}
 BENCHMARK_CAPTURE(CaptureBesideSleep, virtual_sensor, ConnectVirtualSensor)
     ->Name("KQ7GetData+sleep/virtual_sensor")
     ->UseRealTime()
@@ -85,6 +99,22 @@ BENCHMARK_CAPTURE(CaptureBesideSleep, virtual_sensor, ConnectVirtualSensor)
 // own work alone.
 BENCHMARK_CAPTURE(CaptureBesideSleep, instant_sensor, test::InstallInstantSensor)
     ->Name("KQ7GetData+sleep/instant_sensor")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same through the device interface, on a device of its own with no log.
+void DeviceCaptureBesideSleep(benchmark::State& state) {
+    test::InstallInstantSensor();
+    kq7_device* device = kq7_open(test::InstantSensorWrite, test::InstantSensorRead, nullptr);
+    if (device == nullptr || kq7_identify(device) != KQ7_OK) {
+        state.SkipWithError("the sensor was not identified");
+    } else {
+        TimeCapturesBesideSleep(state, device, CaptureThroughDevice);
+    }
+    kq7_close(device);
+}
+BENCHMARK(DeviceCaptureBesideSleep)
+    ->Name("kq7_capture+sleep/instant_sensor")
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -8,7 +8,7 @@
 #include "link/crc16.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
-#include "link/transport.h"
+#include "link/link.h"
 #include "support/instant_sensor.h"
 
 namespace kq7 {

@@ -5,8 +5,9 @@
 // the move of the payload).
 #include <benchmark/benchmark.h>
 
+#include "api/device.h"
 #include "link/clock.h"
-#include "link/exchanges.h"
+#include "link/link.h"
 #include "support/instant_sensor.h"
 
 namespace kq7 {
@@ -20,8 +21,9 @@ void SpectrumReceive(benchmark::State& state) {
     const Clock sleepless{NoSleep, SystemClock().tickMilliseconds};
     InstallClock(&sleepless);
     test::InstallInstantSensor();
+    Link& link = TheBuiltInDevice().device.link;
     for (auto _ : state) {
-        if (SendAcquire(kShutter) != test::kInstantSpectrumPayload) {
+        if (link.SendAcquire(kShutter) != test::kInstantSpectrumPayload) {
             state.SkipWithError("the spectrum was not received");
             break;
         }

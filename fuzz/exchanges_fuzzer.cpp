@@ -15,13 +15,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "api/device.h"
 #include "fuzz_clock.h"
 #include "fuzz_require.h"
 #include "link/crc16.h"
-#include "link/exchanges.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
-#include "link/transport.h"
+#include "link/link.h"
 #include "nerb_kq7lib.h"
 
 namespace {
@@ -70,7 +70,7 @@ int64_t KQ7_CALL LineRead(uint8_t* dest, int64_t maxLength) {
     return static_cast<int64_t>(chunk.size());
 }
 
-// A payload length that fits RxBuffer, or one of the codes a receive or
+// A payload length that fits the receive buffer, or one of the codes a receive or
 // exchange may return (ERR_NULL_ARGUMENT cannot reach it).
 bool IsExchangeResult(int64_t result) {
     return (result >= 0 && result <= kq7::kMaxReplyPayload) || result == kq7::ERR_FRAME_LENGTH ||
@@ -79,11 +79,12 @@ bool IsExchangeResult(int64_t result) {
 }
 
 // A successful receive has read a frame for `command` whose payload now
-// starts RxBuffer: somewhere among the bytes read by the last receive lie the
+// starts the receive buffer: somewhere among the bytes read by the last receive lie the
 // header, the command, the big-endian length, that payload and a valid CRC.
 bool ReadFrameWithPayload(uint8_t command, int64_t length) {
     const Bytes& read = line.deliveredThisReceive;
-    const Bytes payload(kq7::RxBuffer, kq7::RxBuffer + length);
+    const uint8_t* rxBuffer = kq7::TheBuiltInDevice().device.link.rxBuffer;
+    const Bytes payload(rxBuffer, rxBuffer + length);
     const size_t frameSize = static_cast<size_t>(length) + kq7::kFrameOverhead;
     for (size_t at = 0; at + frameSize <= read.size(); ++at) {
         const uint8_t* frame = read.data() + at;
@@ -118,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     line.input = &input;
     kq7::fuzz::InstallFuzzClock();
     KQ7Set_Serial_FUN(LineWrite, LineRead);
+    kq7::Link& link = kq7::TheBuiltInDevice().device.link;
 
     const Call call = input.ConsumeEnum<Call>();
     const uint8_t command = input.ConsumeIntegral<uint8_t>();
@@ -125,21 +127,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t result = 0;
     switch (call) {
         case Call::kReceive:
-            result = kq7::ReceiveReply(command);
+            result = link.ReceiveReply(command);
             KQ7_FUZZ_REQUIRE(line.writes.empty());
             break;
         case Call::kReceiveTimed:
-            result = kq7::ReceiveReplyTimed(command, input.ConsumeIntegral<uint32_t>());
+            result = link.ReceiveReplyTimed(command, input.ConsumeIntegral<uint32_t>());
             KQ7_FUZZ_REQUIRE(line.writes.empty());
             break;
         case Call::kQuery:
-            result = kq7::SendQuery(command);
+            result = link.SendQuery(command);
             RequireWrites(command, oneByteRequest, 1);
             break;
         case Call::kCommand: {
             const Bytes payload = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<uint16_t>(0, kLongestPayloadTried));
             const uint16_t length = static_cast<uint16_t>(payload.size());
-            result = kq7::SendCommand(command, payload.data(), length);
+            result = link.SendCommand(command, payload.data(), length);
             if (length > kq7::kMaxRequestPayload) {
                 KQ7_FUZZ_REQUIRE(result == kq7::ERR_FRAME_LENGTH && line.writes.empty());
             } else {
@@ -148,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case Call::kAcquire:
-            result = kq7::SendAcquire(input.ConsumeIntegral<int32_t>());
+            result = link.SendAcquire(input.ConsumeIntegral<int32_t>());
             RequireWrites(kq7::CMD_GET_DATA, oneByteRequest, kMostAcquireWrites);
             KQ7_FUZZ_REQUIRE(kq7::IsPayloadLength(result) || result == kq7::NO_REPLY);
             break;

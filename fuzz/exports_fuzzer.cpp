@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: MIT */
-// The exports against arbitrary replies. The input chooses a sequence of
+// The exports and the device interface against arbitrary replies. The input chooses a sequence of
 // calls with their arguments and, for every request the library writes, how
 // the sensor answers it: silence, a well-formed reply (possibly with a
 // wildcard or wrong CRC, or another command code), a busy frame or raw
@@ -18,19 +18,35 @@
 #include <memory>
 #include <vector>
 
+#include "api/device.h"
 #include "fuzz_clock.h"
 #include "fuzz_require.h"
+#include "link/byte_order.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
 #include "nerb_kq7lib.h"
-#include "sensor/byte_order.h"
 #include "sensor/sensor.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-enum class Call { kInit, kInfo, kShutter, kCapture, kAutoExposure, kCoefficients, kMaxValue = kCoefficients };
+enum class Call {
+    kInit,
+    kInfo,
+    kShutter,
+    kCapture,
+    kAutoExposure,
+    kCoefficients,
+    // The same on a device of the device interface, on the same sensor.
+    kDeviceIdentify,
+    kDeviceInfo,
+    kDeviceShutter,
+    kDeviceCapture,
+    kDeviceAutoExposure,
+    kDeviceCoefficients,
+    kMaxValue = kDeviceCoefficients
+};
 
 enum ReplyKind : uint8_t { kSilence = 0, kWellFormed = 1, kBusy = 2, kRaw = 3 };
 constexpr uint8_t kReplyKindMask = 0x03;
@@ -174,7 +190,7 @@ void CallShutter(FuzzedDataProvider& input) {
     const int state = input.ConsumeIntegralInRange<int>(-1, 2);
     const size_t writesBefore = sensor.writes.size();
     KQ7SetShutterOpen(state);
-    if (kq7::g_sensor == nullptr || (state != 0 && state != 1)) {
+    if (!kq7::TheBuiltInDevice().sensorCreated || (state != 0 && state != 1)) {
         KQ7_FUZZ_REQUIRE(sensor.writes.size() == writesBefore);
     } else {
         RequireFirstWrite(writesBefore, state == 1 ? kq7::CMD_SHUTTER_OPEN : kq7::CMD_SHUTTER_CLOSE, {0x01});
@@ -225,7 +241,7 @@ void CallCoefficients(FuzzedDataProvider& input) {
     const int result = KQ7SetWeaveLenthCoeff(coeffs.get(), count);
     KQ7_FUZZ_REQUIRE(result == 0 || result == 1);
     KQ7_FUZZ_REQUIRE(std::equal(before.begin(), before.end(), coeffs.get(), SameBits));
-    if (kq7::g_sensor == nullptr || count < kq7::kMinCoefficients || count > kq7::kMaxCoefficients) {
+    if (!kq7::TheBuiltInDevice().sensorCreated || count < kq7::kMinCoefficients || count > kq7::kMaxCoefficients) {
         KQ7_FUZZ_REQUIRE(result == 0 && sensor.writes.size() == writesBefore);
         return;
     }
@@ -236,6 +252,69 @@ void CallCoefficients(FuzzedDataProvider& input) {
     RequireFirstWrite(writesBefore, kq7::CMD_SET_COEFF, payload);
 }
 
+int64_t KQ7_CALL DeviceWrite(void*, const uint8_t* data, int64_t length) { return SensorWrite(data, length); }
+
+int64_t KQ7_CALL DeviceRead(void*, uint8_t* dest, int64_t maxLength) { return SensorRead(dest, maxLength); }
+
+bool IsResultCode(int result) { return result <= KQ7_OK && result >= KQ7_ERR_IN_USE; }
+
+// A capture into a heap buffer of `capacity` samples: one that cannot hold the
+// band count is refused untouched, a failed one leaves it untouched.
+void CallDeviceCapture(kq7_device* device, FuzzedDataProvider& input) {
+    const int32_t capacity = input.ConsumeIntegralInRange<int32_t>(-1, kq7::kMaxBands);
+    const size_t n = static_cast<size_t>(std::max(capacity, 0));
+    const std::unique_ptr<uint16_t[]> buffer(new uint16_t[n + 1]);
+    std::fill_n(buffer.get(), n + 1, kUntouchedSample);
+    const size_t writesBefore = sensor.writes.size();
+    const int result = kq7_capture(device, input.ConsumeIntegral<int32_t>(), buffer.get(), capacity);
+    SensorInfoC info;
+    const bool identified = kq7_get_info(device, &info) == KQ7_OK;
+    KQ7_FUZZ_REQUIRE(IsResultCode(result) || (identified && result == info.bandnumber && result <= capacity));
+    if (identified && capacity < info.bandnumber) {
+        KQ7_FUZZ_REQUIRE(result == KQ7_ERR_INVALID_ARGUMENT && sensor.writes.size() == writesBefore);
+    }
+    const size_t written = result > 0 ? static_cast<size_t>(result) : 0;
+    KQ7_FUZZ_REQUIRE(std::all_of(buffer.get() + written, buffer.get() + n + 1,
+                                 [](uint16_t s) { return s == kUntouchedSample; }));
+}
+
+void CallDevice(kq7_device* device, Call call, FuzzedDataProvider& input) {
+    int result = KQ7_OK;
+    switch (call) {
+        case Call::kDeviceIdentify:
+            result = kq7_identify(device);
+            break;
+        case Call::kDeviceInfo: {
+            SensorInfoC info;
+            result = kq7_get_info(device, &info);
+            KQ7_FUZZ_REQUIRE(result != KQ7_OK || (info.bandnumber >= 0 && info.bandnumber <= kq7::kMaxBands &&
+                                                  IsTerminated(info.identField1) && IsTerminated(info.identField2)));
+            break;
+        }
+        case Call::kDeviceShutter:
+            result = kq7_set_shutter_open(device, input.ConsumeIntegralInRange<int>(-1, 2));
+            break;
+        case Call::kDeviceCapture:
+            CallDeviceCapture(device, input);
+            break;
+        case Call::kDeviceAutoExposure: {
+            int32_t shutter = -1;
+            result = kq7_auto_exposure(device, input.ConsumeIntegral<int>(), &shutter);
+            if (result == KQ7_OK || result == KQ7_ERR_OUT_OF_RANGE) {
+                KQ7_FUZZ_REQUIRE(shutter >= 12 && shutter <= 10000);
+            }
+            break;
+        }
+        default: {
+            const double coeffs[4] = {input.ConsumeFloatingPoint<double>(), 0.0, 0.5, 400.0};
+            result = kq7_write_coefficients(device, coeffs, input.ConsumeIntegralInRange<int>(3, 5));
+            break;
+        }
+    }
+    KQ7_FUZZ_REQUIRE(IsResultCode(result) && result != KQ7_ERR_IN_USE);
+    KQ7_FUZZ_REQUIRE(std::strlen(kq7_strerror(result)) > 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -244,12 +323,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sensor.input = &input;
     kq7::fuzz::InstallFuzzClock();
     KQ7Set_Serial_FUN(SensorWrite, SensorRead);
-    delete kq7::g_sensor;
-    kq7::g_sensor = nullptr;
+    kq7::TheBuiltInDevice().sensorCreated = false;
+    const std::unique_ptr<kq7_device, void(KQ7_CALL*)(kq7_device*)> device(
+        kq7_open(DeviceWrite, DeviceRead, nullptr), kq7_close);
+    KQ7_FUZZ_REQUIRE(device != nullptr);
 
     for (int calls = 0; calls < kMostCalls && input.remaining_bytes() != 0; ++calls) {
         sensor.onlyWellFormed = true;
-        switch (input.ConsumeEnum<Call>()) {
+        const Call call = input.ConsumeEnum<Call>();
+        switch (call) {
             case Call::kInit:
                 CallInit();
                 break;
@@ -267,6 +349,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case Call::kCoefficients:
                 CallCoefficients(input);
+                break;
+            default:
+                CallDevice(device.get(), call, input);
                 break;
         }
     }

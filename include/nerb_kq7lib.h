@@ -4,8 +4,11 @@
  *
  * The host owns the serial link and lends the library two functions that
  * write and read bytes on it (KQ7Set_Serial_FUN). Every other export talks to
- * the sensor through them, synchronously, on the caller's thread. The library
- * keeps process-wide state and serves one caller at a time.
+ * the sensor through them, synchronously, on the caller's thread. The seven
+ * exports share one built-in device and serve one call at a time: an export
+ * called while another runs (from inside a host function, or from a second
+ * thread) returns its failure value at once and sends nothing, and
+ * KQ7Set_Serial_FUN is then ignored.
  *
  * Valid C (C89 and later) and C++.
  */
@@ -96,8 +99,11 @@ KQ7_API SensorInfoC KQ7_CALL KQ7Get_SensorInfo(void);
 KQ7_API void KQ7_CALL KQ7SetShutterOpen(int state);
 
 /* Captures one spectrum at `shutter` and copies bandnumber samples into
- * `buffer`, which must hold that many. Returns the band count, or 0 when the
- * capture failed (then `buffer` is untouched). */
+ * `buffer`, which must hold that many. The shutter value is sent unless the
+ * sensor acknowledged that very value last (never right after
+ * KQ7SensorInit). Returns the band count, or 0 when the capture failed, also
+ * when the reply held fewer than bandnumber samples (then `buffer` is
+ * untouched). */
 KQ7_API int KQ7_CALL KQ7GetData(uint16_t *buffer, int shutter);
 
 /* Searches the shutter value at which the largest sample lies just below
@@ -140,7 +146,7 @@ KQ7_API int KQ7_CALL KQ7SetWeaveLenthCoeff(const double *coeffs, int count);
 /* Result codes. KQ7_OK is 0; every failure is negative. */
 #define KQ7_OK 0
 #define KQ7_ERR_INVALID_ARGUMENT (-1)  /* null pointer, value out of range, buffer too small */
-#define KQ7_ERR_NOT_IDENTIFIED (-2)    /* no successful kq7_identify on this device yet */
+#define KQ7_ERR_NOT_IDENTIFIED (-2)    /* the last kq7_identify on this device failed, or none ran */
 #define KQ7_ERR_NO_REPLY (-3)          /* the sensor stayed silent until the time limit */
 #define KQ7_ERR_REJECTED_REPLY (-4)    /* a reply came with a wrong header, command, length or CRC */
 #define KQ7_ERR_BUSY (-5)              /* the sensor answered that it is busy */
@@ -168,13 +174,16 @@ KQ7_API kq7_device *KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void
 /* Releases the device; NULL is allowed. Not while a call runs on it. */
 KQ7_API void KQ7_CALL kq7_close(kq7_device *device);
 
-/* Reads identification text, band count and wavelength coefficients. */
+/* Reads identification text, band count and wavelength coefficients; stops
+ * at the first failure. The device forgets the shutter value the sensor
+ * holds: the next capture sends it. */
 KQ7_API int KQ7_CALL kq7_identify(kq7_device *device);
 
 /* Copies the record of the last successful kq7_identify. Sends nothing. */
 KQ7_API int KQ7_CALL kq7_get_info(const kq7_device *device, SensorInfoC *info);
 
-/* open 1 opens the shutter, 0 closes it. KQ7_OK once acknowledged. */
+/* open 1 opens the shutter, 0 closes it (other values: invalid argument).
+ * KQ7_OK once acknowledged. */
 KQ7_API int KQ7_CALL kq7_set_shutter_open(kq7_device *device, int open);
 
 /* Captures one spectrum at `shutter` into `samples`, which holds `capacity`
@@ -200,7 +209,9 @@ KQ7_API int KQ7_CALL kq7_write_coefficients(kq7_device *device, const double *co
  * and from a signal handler. NULL: the device behind the seven exports. */
 KQ7_API void KQ7_CALL kq7_cancel(kq7_device *device);
 
-/* Sends the device's log lines to `log` (NULL: silent, the default). */
+/* Sends the device's log lines to `log` (NULL: silent, the default). The
+ * callback runs inside the device's calls and must not call that device.
+ * Ignored while a call runs on the device. */
 KQ7_API void KQ7_CALL kq7_set_log(kq7_device *device, kq7_log_fn log, void *context);
 
 /* A short English text for a result code; never NULL. */

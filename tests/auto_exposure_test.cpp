@@ -89,7 +89,7 @@ TEST_F(AutoExposureTest, AllSaturatedShortensTo14ThenStopsAtTheLowestValue) {
     EXPECT_EQ(Search(90), 12);
     EXPECT_EQ(captures, (std::vector<int32_t>{20, 14}));
     EXPECT_EQ(ProbeLines(), std::vector<std::string>{"now Shutter is :14  maxvalue is :65535"});
-    EXPECT_EQ(g_sensor->currentShutter, 14);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 14);
 }
 
 TEST_F(AutoExposureTest, ProportionalEstimateIsShownUntruncatedAndCapturedTruncated) {

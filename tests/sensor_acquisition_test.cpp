@@ -38,7 +38,16 @@ Bytes SampleBytes(const uint16_t* samples, size_t count) {
 
 class AcquisitionTest : public test::SensorBench {
 protected:
-    void SetUp() override { ASSERT_EQ(Identify("ABC-123", 512), 1); }
+    // An identified sensor known to hold shutter value 0.
+    void SetUp() override { IdentifyAtShutter0(512); }
+
+    void IdentifyAtShutter0(int32_t bands) {
+        ASSERT_EQ(Identify("ABC-123", bands), 1);
+        host.QueueReply(Frame(CMD_SET_SHUTTER, {}));
+        host.QueueReply(SpectrumReply(0, static_cast<size_t>(bands)));
+        ASSERT_EQ(GetData(buffer.data(), 0), bands);
+        std::fill(buffer.begin(), buffer.end(), kSentinel);
+    }
 
     // Runs KQ7GetData with its console lines discarded.
     int GetData(uint16_t* buffer, int shutter) {
@@ -78,11 +87,15 @@ TEST_F(AcquisitionTest, UnansweredShutterCommandIsResentAsTheLinkDoes) {
     EXPECT_EQ(WritesSince(before), std::vector<Bytes>(6, open));
 }
 
-TEST_F(AcquisitionTest, CaptureAtShutter0RightAfterInitSendsOnlyTheAcquisition) {
+// Identification does not tell the sensor's shutter value: it may hold one
+// from an earlier host, so even 0 is sent.
+TEST_F(AcquisitionTest, FirstCaptureAfterIdentificationSendsTheShutterValueEvenIf0) {
+    ASSERT_EQ(Identify("ABC-123", 512), 1);
     const size_t before = host.Writes().size();
+    host.QueueReply(kShutterAck);
     host.QueueReply(SpectrumReply());
     EXPECT_EQ(GetData(buffer.data(), 0), 512);
-    EXPECT_EQ(WritesSince(before), std::vector<Bytes>{kAcquireRequest});
+    EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{Frame(CMD_SET_SHUTTER, {0, 0, 0, 0}), kAcquireRequest}));
 }
 
 TEST_F(AcquisitionTest, ShutterValueIsSentOnlyWhenItChanges) {
@@ -93,7 +106,7 @@ TEST_F(AcquisitionTest, ShutterValueIsSentOnlyWhenItChanges) {
     EXPECT_EQ(GetData(buffer.data(), 1000), 512);
     EXPECT_EQ(GetData(buffer.data(), 1000), 512);
     EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kSetShutter1000, kAcquireRequest, kAcquireRequest}));
-    EXPECT_EQ(g_sensor->currentShutter, 1000);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 1000);
 }
 
 TEST_F(AcquisitionTest, NegativeShutterGoesOutAsTwosComplement) {
@@ -115,24 +128,29 @@ TEST_F(AcquisitionTest, HostGetsBandnumberSamplesAsSentAndNothingMore) {
     EXPECT_EQ(SampleBytes(buffer.data(), 512), Bytes(payload.begin(), payload.begin() + 1024));
     EXPECT_EQ(buffer[512], kSentinel);
     // The capture itself holds the whole payload.
-    EXPECT_EQ(SampleBytes(g_sensor->samples, 515), payload);
+    EXPECT_EQ(SampleBytes(test::BuiltInSensor()->samples, 515), payload);
 }
 
-TEST_F(AcquisitionTest, CaptureHoldsOnlyWhatTheSensorSent) {
-    host.QueueReply(SpectrumReply(1000));
-    ASSERT_EQ(GetData(buffer.data(), 0), 512);
-    const Bytes shorter = SpectrumReply(0, 100);
-    host.QueueReply(shorter);
-    ASSERT_EQ(GetData(buffer.data(), 0), 512);
-    EXPECT_EQ(SampleBytes(g_sensor->samples, 100), Bytes(shorter.begin() + 5, shorter.end() - 2));
-    EXPECT_EQ(SampleBytes(g_sensor->samples + 100, 2048 - 100), Bytes((2048 - 100) * 2, 0x00));
-    EXPECT_EQ(buffer[99], 100);
-    EXPECT_EQ(buffer[100], 0);
-    EXPECT_EQ(buffer[511], 0);
+// A spectrum needs two payload bytes per band: a shorter reply fails the
+// capture like a missing one, and the host's buffer keeps what it held.
+class SpectrumLengthTest : public AcquisitionTest, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(SpectrumLengthTest, FewerThanTwoBytesPerBandFailTheCapture) {
+    const std::vector<uint16_t> earlier(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048);
+    host.QueueReply(Frame(CMD_GET_DATA, Bytes(GetParam(), 0x11)));
+    const bool whole = GetParam() >= 1024;
+    EXPECT_EQ(GetData(buffer.data(), 0), whole ? 512 : 0);
+    EXPECT_EQ(buffer[0], whole ? 0x1111 : kSentinel);
+    EXPECT_EQ(buffer[512], kSentinel);
+    if (!whole) {
+        EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048), earlier);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(PayloadBytesFor512Bands, SpectrumLengthTest, ::testing::Values(0u, 1023u, 1024u));
 
 TEST_F(AcquisitionTest, SensorWithMoreThan515BandsGetsAllOfThemAndNoMore) {
-    ASSERT_EQ(Identify("ABC-123", 2048), 1);
+    IdentifyAtShutter0(2048);
     host.QueueReply(SpectrumReply(0, 2048));
     ASSERT_EQ(GetData(buffer.data(), 0), 2048);
     EXPECT_EQ(buffer[514], 515);
@@ -148,22 +166,61 @@ TEST_F(AcquisitionTest, SensorWithMoreThan515BandsGetsAllOfThemAndNoMore) {
 TEST_F(AcquisitionTest, UnacknowledgedShutterValueFailsTheCaptureAndIsSentAgain) {
     host.QueueReply(SpectrumReply());
     ASSERT_EQ(GetData(buffer.data(), 0), 512);
-    const std::vector<uint16_t> earlier(g_sensor->samples, g_sensor->samples + 2048);
+    const std::vector<uint16_t> earlier(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048);
     std::fill(buffer.begin(), buffer.end(), kSentinel);
 
     const size_t before = host.Writes().size();
     host.QueueReply(test::WithCrcBytes(kShutterAck, 0x12, 0x34));
     EXPECT_EQ(GetData(buffer.data(), 1000), 0);
     EXPECT_EQ(WritesSince(before), std::vector<Bytes>{kSetShutter1000});
-    EXPECT_EQ(g_sensor->currentShutter, 0);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
     EXPECT_EQ(buffer, std::vector<uint16_t>(2048, kSentinel));
-    EXPECT_EQ(std::vector<uint16_t>(g_sensor->samples, g_sensor->samples + 2048), earlier);
+    EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048), earlier);
 
     host.QueueReply(kShutterAck);
     host.QueueReply(SpectrumReply());
     EXPECT_EQ(GetData(buffer.data(), 1000), 512);
     EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kSetShutter1000, kSetShutter1000, kAcquireRequest}));
-    EXPECT_EQ(g_sensor->currentShutter, 1000);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 1000);
+}
+
+// The sensor may have taken a value whose acknowledgement was lost: the
+// value it held before is not trusted either.
+TEST_F(AcquisitionTest, AfterALostAcknowledgementTheOldValueIsSentAgain) {
+    const size_t before = host.Writes().size();
+    host.QueueReply(test::WithCrcBytes(kShutterAck, 0x12, 0x34));
+    EXPECT_EQ(GetData(buffer.data(), 1000), 0);
+    host.QueueReply(kShutterAck);
+    host.QueueReply(SpectrumReply());
+    EXPECT_EQ(GetData(buffer.data(), 0), 512);
+    EXPECT_EQ(WritesSince(before),
+              (std::vector<Bytes>{kSetShutter1000, Frame(CMD_SET_SHUTTER, {0, 0, 0, 0}), kAcquireRequest}));
+}
+
+// An export called from inside a host function (here the read function of a
+// running capture) returns its failure value at once and sends nothing; the
+// running capture goes on with the functions it had.
+TEST_F(AcquisitionTest, ExportsCalledFromAHostFunctionDoNotReenter) {
+    const double coeffs[4] = {0.0, 0.0, 0.5, 399.9};
+    std::vector<uint16_t> inner(2048, kSentinel);
+    std::vector<int> results;
+    SensorInfoC info{};
+    host.SetReadHook([&] {
+        if (results.empty()) {
+            results = {KQ7SensorInit(), KQ7GetData(inner.data(), 7), KQ7OptSnenser(90),
+                       KQ7SetWeaveLenthCoeff(coeffs, 4)};
+            KQ7SetShutterOpen(1);
+            info = KQ7Get_SensorInfo();
+            KQ7Set_Serial_FUN(nullptr, nullptr);
+        }
+    });
+    const size_t before = host.Writes().size();
+    host.QueueReply(SpectrumReply());
+    EXPECT_EQ(GetData(buffer.data(), 0), 512);
+    EXPECT_EQ(results, (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(info.bandnumber, 0);
+    EXPECT_EQ(inner, std::vector<uint16_t>(2048, kSentinel));
+    EXPECT_EQ(WritesSince(before), std::vector<Bytes>{kAcquireRequest});
 }
 
 TEST_F(AcquisitionTest, SilentSensorNeverTakesTheShutterValue) {
@@ -172,13 +229,13 @@ TEST_F(AcquisitionTest, SilentSensorNeverTakesTheShutterValue) {
     const std::vector<Bytes> writes = WritesSince(before);
     EXPECT_EQ(writes.size(), 6u);  // the command and five resends, no acquisition
     EXPECT_EQ(writes.back()[2], CMD_SET_SHUTTER);
-    EXPECT_EQ(g_sensor->currentShutter, 0);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
 }
 
 TEST_F(AcquisitionTest, FailedAcquisitionLeavesHostBufferAndSamplesUntouched) {
     host.QueueReply(SpectrumReply(7));
     ASSERT_EQ(GetData(buffer.data(), 0), 512);
-    const std::vector<uint16_t> earlier(g_sensor->samples, g_sensor->samples + 2048);
+    const std::vector<uint16_t> earlier(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048);
     std::fill(buffer.begin(), buffer.end(), kSentinel);
 
     // A partial spectrum in the receive buffer, then silence.
@@ -186,7 +243,7 @@ TEST_F(AcquisitionTest, FailedAcquisitionLeavesHostBufferAndSamplesUntouched) {
     host.QueueReply(Bytes(reply.begin(), reply.begin() + 600));
     EXPECT_EQ(GetData(buffer.data(), 0), 0);
     EXPECT_EQ(buffer, std::vector<uint16_t>(2048, kSentinel));
-    EXPECT_EQ(std::vector<uint16_t>(g_sensor->samples, g_sensor->samples + 2048), earlier);
+    EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048), earlier);
 }
 
 TEST_F(AcquisitionTest, NullHostBufferCapturesNothing) {

@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: MIT */
-// Every export before the first KQ7SensorInit, while g_sensor is null.
+// Every export before the first KQ7SensorInit.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -15,7 +15,7 @@ namespace {
 class NullSensorTest : public test::SensorBench {
 protected:
     void TearDown() override {
-        EXPECT_EQ(g_sensor, nullptr);
+        EXPECT_EQ(test::BuiltInSensor(), nullptr);
         EXPECT_TRUE(host.Writes().empty());
         EXPECT_EQ(console.Take(), "");
     }

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "link/frame_format.h"
-#include "link/transport.h"
+#include "link/link.h"
+#include "sensor/wavelength.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
@@ -52,11 +53,11 @@ TEST_F(IdentificationTest, SendsTheThreeQueriesAndWritesItsLinesInProgramOrder) 
                                   test::DumpLine(bandReply) + test::DumpLine(coeffReply) +
                                   "a0:0  a1:0  a2:0.5  a3:399.9\n");
     EXPECT_EQ(host.Writes(), (std::vector<Bytes>{kIdentQuery, kBandQuery, kCoeffQuery}));
-    ASSERT_NE(g_sensor, nullptr);
-    EXPECT_EQ(g_sensor->info.bandnumber, 512);
-    EXPECT_EQ(g_sensor->info.maxValue, 65535);
-    EXPECT_EQ(g_sensor->rxData, RxBuffer);
-    EXPECT_EQ(g_sensor->currentShutter, 0);
+    ASSERT_NE(test::BuiltInSensor(), nullptr);
+    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 512);
+    EXPECT_EQ(test::BuiltInSensor()->info.maxValue, 65535);
+    EXPECT_EQ(test::BuiltInSensor()->rxData, test::BuiltInLink().rxBuffer);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
 }
 
 TEST_F(IdentificationTest, RecordHoldsAll228BytesWithZeroTails) {
@@ -97,59 +98,41 @@ TEST_F(IdentificationTest, RecordSendsNothingAndKeepsTheIdentificationCoefficien
     EXPECT_EQ(record.coeff[3], 400.0f);
 }
 
-TEST_F(IdentificationTest, WavelengthTableAndTextFromTheLinearExample) {
-    ASSERT_EQ(Identify("ABC-123", 512), 1);
-    const SensorInfo& info = g_sensor->info;
-    ASSERT_EQ(info.wavelengths.size(), 512u);
-    EXPECT_EQ(info.wavelengths[0], static_cast<float>(400.4));
-    EXPECT_EQ(info.wavelengths[1], static_cast<float>(400.9));
-    EXPECT_EQ(info.wavelengths[2], static_cast<float>(401.4));
-    EXPECT_EQ(info.wavelengths[511], static_cast<float>(655.9));
-    EXPECT_EQ(info.wavelengthText.rfind("400.399994,400.899994,401.399994,", 0), 0u);
-    EXPECT_EQ(std::count(info.wavelengthText.begin(), info.wavelengthText.end(), ','), 512);
-    EXPECT_EQ(info.wavelengthText.substr(info.wavelengthText.size() - 12), ",655.900024,");
-    EXPECT_EQ(info.coeff[2], 0.5f);
-    EXPECT_EQ(info.coeff[3], 399.9f);
+TEST(WavelengthTest, LinearExample) {
+    EXPECT_EQ(static_cast<float>(Wavelength(test::kLinearCoefficients, 1)), static_cast<float>(400.4));
+    EXPECT_EQ(static_cast<float>(Wavelength(test::kLinearCoefficients, 2)), static_cast<float>(400.9));
+    EXPECT_EQ(static_cast<float>(Wavelength(test::kLinearCoefficients, 512)), static_cast<float>(655.9));
 }
 
 struct PolynomialCase {
     Coefficients coeffs;
-    int32_t bands;
-    std::vector<float> wavelengths;
-    std::string text;
+    std::vector<double> wavelengths;  // bands 1, 2, ...
 };
 
 void PrintTo(const PolynomialCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.coeffs); }
 
-class PolynomialTest : public test::SensorBench, public ::testing::WithParamInterface<PolynomialCase> {};
+class PolynomialTest : public ::testing::TestWithParam<PolynomialCase> {};
 
 // a0 is the cubic term and a3 the constant, over band numbers from 1; the sum
 // runs ((p + q) + r) + a3 in double precision.
 TEST_P(PolynomialTest, EvaluatesEveryBand) {
-    ASSERT_EQ(Identify("ABC-123", GetParam().bands, GetParam().coeffs), 1);
-    EXPECT_EQ(g_sensor->info.wavelengths, GetParam().wavelengths);
-    EXPECT_EQ(g_sensor->info.wavelengthText, GetParam().text);
+    for (size_t i = 0; i < GetParam().wavelengths.size(); ++i) {
+        EXPECT_EQ(Wavelength(GetParam().coeffs, static_cast<int32_t>(i + 1)), GetParam().wavelengths[i]);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Terms, PolynomialTest,
-    ::testing::Values(PolynomialCase{{1, 0, 0, 0}, 3, {1, 8, 27}, "1.000000,8.000000,27.000000,"},
-                      PolynomialCase{{0, 1, 0, 0}, 3, {1, 4, 9}, "1.000000,4.000000,9.000000,"},
-                      PolynomialCase{{0, 0, 1, 0}, 3, {1, 2, 3}, "1.000000,2.000000,3.000000,"},
-                      PolynomialCase{{0, 0, 0, 1}, 3, {1, 1, 1}, "1.000000,1.000000,1.000000,"},
+    ::testing::Values(PolynomialCase{{1, 0, 0, 0}, {1, 8, 27}}, PolynomialCase{{0, 1, 0, 0}, {1, 4, 9}},
+                      PolynomialCase{{0, 0, 1, 0}, {1, 2, 3}}, PolynomialCase{{0, 0, 0, 1}, {1, 1, 1}},
                       // Left to right: the large terms cancel before a3 is added.
-                      PolynomialCase{{1e20, -1e20, 0, 0.5}, 1, {0.5f}, "0.500000,"},
-                      // Coefficients stay double until the sum: 1e10 + 1 is no float.
-                      PolynomialCase{{10000000001.0, -1e10, 0, 0}, 1, {1}, "1.000000,"}));
+                      PolynomialCase{{1e20, -1e20, 0, 0.5}, {0.5}},
+                      PolynomialCase{{10000000001.0, -1e10, 0, 0}, {1}}));
 
 // Every product is rounded to double before it is summed: with a product
-// fused into the following addition, band 113 would be stored as 430.285736.
-TEST_F(IdentificationTest, ProductsAreRoundedBeforeTheyAreSummed) {
-    ASSERT_EQ(Identify("ABC-123", 113, {1.5e-7, -3e-4, 0.3, 400.00001679277341}), 1);
-    const SensorInfo& info = g_sensor->info;
-    ASSERT_EQ(info.wavelengths.size(), 113u);
-    EXPECT_EQ(info.wavelengths[112], 430.285767f);
-    EXPECT_EQ(info.wavelengthText.substr(info.wavelengthText.size() - 12), ",430.285767,");
+// fused into the following addition, band 113 would come out as 430.285736.
+TEST(WavelengthTest, ProductsAreRoundedBeforeTheyAreSummed) {
+    EXPECT_EQ(static_cast<float>(Wavelength({1.5e-7, -3e-4, 0.3, 400.00001679277341}, 113)), 430.285767f);
 }
 
 TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
@@ -173,16 +156,14 @@ TEST_F(IdentificationTest, CoefficientLineKeepsItsFormatUnderTheHostsGlobalLocal
               std::vector<std::string>{"a0:0  a1:0  a2:0.5  a3:1234.5"});
 }
 
-TEST_F(IdentificationTest, ZeroBandsGiveAnEmptyTableAndStillTheCoefficientLine) {
+TEST_F(IdentificationTest, ZeroBandsStillGiveTheCoefficientLine) {
     host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("ABC-123")));
     host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
     host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:").size(), 1u);
-    EXPECT_EQ(g_sensor->info.bandnumber, 0);
-    EXPECT_TRUE(g_sensor->info.wavelengths.empty());
-    EXPECT_TRUE(g_sensor->info.wavelengthText.empty());
+    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 0);
 }
 
 struct SplitCase {
@@ -225,8 +206,8 @@ TEST_F(IdentificationTest, NulInsideTheReplyEndsTheText) {
     const std::string output = console.Take();
     EXPECT_NE(output.find("\nAB\nData from sensor: "), std::string::npos);
     EXPECT_EQ(output.find("CD"), std::string::npos);
-    EXPECT_EQ(g_sensor->info.identField1, "AB");
-    EXPECT_EQ(g_sensor->info.identField2, "");
+    EXPECT_STREQ(test::BuiltInSensor()->info.identField1, "AB");
+    EXPECT_STREQ(test::BuiltInSensor()->info.identField2, "");
 }
 
 struct BandCountCase {
@@ -248,8 +229,7 @@ TEST_P(BandCountTest, ReadsTheBigEndianCount) {
     host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
-    EXPECT_EQ(g_sensor->info.bandnumber, GetParam().bandnumber);
-    EXPECT_EQ(g_sensor->info.wavelengths.size(), static_cast<size_t>(GetParam().bandnumber));
+    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, GetParam().bandnumber);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -279,7 +259,8 @@ TEST_F(IdentificationTest, CoefficientsComeFromTheFirst32BytesOfALongerReply) {
     host.QueueReply(Frame(CMD_GET_COEFF, test::Concat(test::CoefficientPayload({0, 0, 2, 3}), test::BigEndianDouble(7))));
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
-    EXPECT_EQ(g_sensor->info.wavelengths, std::vector<float>{5.0f});
+    EXPECT_EQ(test::BuiltInSensor()->info.coeff[2], 2.0f);
+    EXPECT_EQ(test::BuiltInSensor()->info.coeff[3], 3.0f);
 }
 
 TEST_F(IdentificationTest, BandCountOutOfRangeFailsBeforeTheCoefficientQuery) {
@@ -291,9 +272,7 @@ TEST_F(IdentificationTest, BandCountOutOfRangeFailsBeforeTheCoefficientQuery) {
         EXPECT_EQ(KQ7SensorInit(), 0) << bands;
         EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:").size(), 0u);
         EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kIdentQuery, kBandQuery})) << bands;
-        EXPECT_EQ(g_sensor->info.bandnumber, 0);
-        EXPECT_TRUE(g_sensor->info.wavelengths.empty());
-        EXPECT_TRUE(g_sensor->info.wavelengthText.empty());
+        EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 0);
     }
 }
 
@@ -310,8 +289,6 @@ TEST_F(IdentificationTest, CoefficientReplyShorterThan32BytesFails) {
     for (float coefficient : record.coeff) {
         EXPECT_EQ(coefficient, 0.0f);
     }
-    EXPECT_TRUE(g_sensor->info.wavelengths.empty());
-    EXPECT_TRUE(g_sensor->info.wavelengthText.empty());
 }
 
 enum class Failure { WrongCrc, WrongCommand, Silence };
@@ -367,20 +344,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Pretends that no host has registered its functions; the flag is never
 // reset by the library itself.
-class UnregisteredTransport {
-public:
-    UnregisteredTransport() { TransportReady = false; }
-    ~UnregisteredTransport() { TransportReady = true; }
-};
-
-TEST_F(IdentificationTest, WithoutTransportSendsNothingAndReturns0) {
-    UnregisteredTransport unregistered;
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("ABC-123")));
+// Exit code 0 when KQ7SensorInit, with no functions ever registered, prints
+// its line, returns 0 and leaves the record zeroed.
+[[noreturn]] void ExitWithInitWithoutTransport() {
     test::ConsoleCapture console;
-    EXPECT_EQ(KQ7SensorInit(), 0);
-    EXPECT_EQ(console.Take(), "KQ7SensorInit\n");
-    EXPECT_TRUE(host.Writes().empty());
-    EXPECT_EQ(RecordBytes(KQ7Get_SensorInfo()), Bytes(228, 0x00));
+    const bool refused = KQ7SensorInit() == 0;
+    const bool printed = console.Take() == "KQ7SensorInit\n";
+    std::exit(refused && printed && RecordBytes(KQ7Get_SensorInfo()) == Bytes(228, 0x00) ? 0 : 1);
+}
+
+// Runs in a freshly started copy of the test program.
+TEST(IdentificationWithoutTransport, Returns0) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ExitWithInitWithoutTransport(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(IdentificationTest, FreshSensorStartsZeroed) {
@@ -388,8 +364,6 @@ TEST_F(IdentificationTest, FreshSensorStartsZeroed) {
     EXPECT_EQ(fresh.maxValue, 0);
     EXPECT_EQ(fresh.bandnumber, 0);
     EXPECT_EQ(fresh.flag, 0);
-    EXPECT_TRUE(fresh.wavelengths.empty());
-    EXPECT_TRUE(fresh.wavelengthText.empty());
     for (float coefficient : fresh.coeff) {
         EXPECT_EQ(coefficient, 0.0f);
     }
@@ -398,8 +372,11 @@ TEST_F(IdentificationTest, FreshSensorStartsZeroed) {
     auto* dirty = new uint8_t[sizeof(Sensor)];
     std::memset(dirty, 0xA5, sizeof(Sensor));
     delete[] dirty;
-    const auto sensor = std::make_unique<Sensor>();
+    const Log log;
+    Link link(log);
+    const auto sensor = std::make_unique<Sensor>(link, log);
     EXPECT_EQ(sensor->currentShutter, 0);
+    EXPECT_FALSE(sensor->shutterKnown);
     EXPECT_EQ(Bytes(reinterpret_cast<const uint8_t*>(sensor->samples),
                     reinterpret_cast<const uint8_t*>(sensor->samples) + sizeof sensor->samples),
               Bytes(sizeof sensor->samples, 0x00));
@@ -414,27 +391,26 @@ TEST_F(IdentificationTest, SecondInitQueriesAgainAndStartsAtShutter0) {
         test::ConsoleCapture console;
         ASSERT_EQ(KQ7GetData(buffer.data(), 100), 512);
     }
-    ASSERT_EQ(g_sensor->currentShutter, 100);
+    ASSERT_EQ(test::BuiltInSensor()->currentShutter, 100);
 
     const size_t before = host.Writes().size();
     ASSERT_EQ(Identify("XYZ-9", 256), 1);
     EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kIdentQuery, kBandQuery, kCoeffQuery}));
-    EXPECT_EQ(g_sensor->currentShutter, 0);
-    EXPECT_EQ(g_sensor->info.identField1, "XYZ");
-    EXPECT_EQ(g_sensor->info.bandnumber, 256);
+    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
+    EXPECT_STREQ(test::BuiltInSensor()->info.identField1, "XYZ");
+    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 256);
 }
 
-// Each KQ7SensorInit replaces the Sensor; the replaced one and its 2048-entry
-// table must be released (the sanitizer build's leak checker watches this
-// too).
-TEST_F(IdentificationTest, ReplacedSensorAndItsTableAreReleased) {
+// Each KQ7SensorInit starts the sensor anew, and keeps no memory from the
+// one before (the sanitizer build's leak checker watches this too).
+TEST_F(IdentificationTest, RepeatedIdentificationKeepsNoMemory) {
     ASSERT_EQ(Identify("ABC-123", 2048), 1);
     const size_t settled = test::LiveHeapBytes();
     constexpr int kReplacements = 40;
     for (int i = 0; i < kReplacements; ++i) {
         ASSERT_EQ(Identify("ABC-123", 2048), 1);
     }
-    const size_t perReplacement = sizeof(Sensor) + 2048 * sizeof(float);
+    const size_t perReplacement = sizeof(Sensor);
     const size_t grown = test::LiveHeapBytes() - std::min(settled, test::LiveHeapBytes());
     // The scripted host keeps a copy of every request; that is all that may grow.
     EXPECT_LT(grown, kReplacements * perReplacement / 4);

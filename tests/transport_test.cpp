@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: MIT */
-#include "link/transport.h"
+#include "link/link.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include "support/console_capture.h"
 #include "support/fake_clock.h"
 #include "support/scripted_host.h"
+#include "support/sensor_bench.h"
 
 namespace kq7 {
 namespace {
@@ -38,6 +39,7 @@ class ReceiveTest : public ::testing::Test {
 protected:
     test::FakeClock clock;
     test::ScriptedHost host;
+    Link& link = test::BuiltInLink();
 
     const Requests& ReadRequests() const { return host.ReadRequests(); }
 };
@@ -48,31 +50,31 @@ TEST_F(ReceiveTest, ReadsTwoThenHeaderThenTenByteChunks) {
     const Bytes frame = Frame(CMD_GET_COEFF, Counting(20));
     host.Inject(frame);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_COEFF, 1000), 20);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_COEFF, 1000), 20);
     EXPECT_EQ(console.Take(), DumpLine(frame));
     EXPECT_EQ(ReadRequests(), (Requests{2, 3, 10, 10, 10}));
-    EXPECT_EQ(Bytes(RxBuffer, RxBuffer + 20), Counting(20));
+    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 20), Counting(20));
 }
 
 TEST_F(ReceiveTest, OneBytePerReadAskedForWhatTheHeaderLacks) {
     host.Inject(Frame(CMD_GET_IDENT, kAbc), 1);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     EXPECT_EQ(console.Take(), "Data from sensor: 55 aa 50 00 03 41 42 43 59 e3 \n");
     EXPECT_EQ(ReadRequests(), (Requests{2, 4, 3, 2, 1, 10, 10, 10, 10, 10}));
-    EXPECT_EQ(Bytes(RxBuffer, RxBuffer + 3), kAbc);
+    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 3), kAbc);
 }
 
 TEST_F(ReceiveTest, ClearsFirst200BytesOnly) {
-    std::memset(RxBuffer, 0xCC, sizeof RxBuffer);
+    std::memset(link.rxBuffer, 0xCC, sizeof link.rxBuffer);
     const Bytes frame = Frame(CMD_GET_IDENT, kAbc);
     host.Inject(frame);
     test::ConsoleCapture console;
-    ASSERT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    ASSERT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     // Payload moved to the start, the frame's other bytes behind it as held.
-    EXPECT_EQ(Bytes(RxBuffer, RxBuffer + 10), Concat(kAbc, Bytes(frame.begin() + 3, frame.end())));
-    EXPECT_EQ(Bytes(RxBuffer + 10, RxBuffer + 200), Bytes(190, 0x00));
-    EXPECT_EQ(Bytes(RxBuffer + 200, RxBuffer + sizeof RxBuffer), Bytes(sizeof RxBuffer - 200, 0xCC));
+    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 10), Concat(kAbc, Bytes(frame.begin() + 3, frame.end())));
+    EXPECT_EQ(Bytes(link.rxBuffer + 10, link.rxBuffer + 200), Bytes(190, 0x00));
+    EXPECT_EQ(Bytes(link.rxBuffer + 200, link.rxBuffer + sizeof link.rxBuffer), Bytes(sizeof link.rxBuffer - 200, 0xCC));
 }
 
 TEST_F(ReceiveTest, BytesAfterFrameInSameChunkAreNotKept) {
@@ -80,20 +82,20 @@ TEST_F(ReceiveTest, BytesAfterFrameInSameChunkAreNotKept) {
     const Bytes second = Frame(CMD_GET_IDENT, {'D', 'E', 'F'});
     host.Inject(Concat(first, second));
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     // The last body read took the second frame's header with it, and the
     // dump shows every byte held.
-    EXPECT_EQ(RxCount, 15);
+    EXPECT_EQ(link.rxCount, 15);
     EXPECT_EQ(console.Take(), DumpLine(Prefix(Concat(first, second), 15)));
     EXPECT_EQ(host.BytesPending(), 5u);
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
 }
 
 TEST_F(ReceiveTest, DumpStopsAfterFiftyBytes) {
     const Bytes frame = Frame(CMD_GET_DATA, Counting(60, 0xA0));
     host.Inject(frame);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_DATA, 1000), 60);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), 60);
     EXPECT_EQ(console.Take(), DumpLine(Prefix(frame, 50)));
 }
 
@@ -101,7 +103,7 @@ TEST_F(ReceiveTest, DumpPrintedBeforeFrameIsRejected) {
     const Bytes frame = test::WithCrcBytes(Frame(CMD_GET_IDENT, kAbc), 0x00, 0x00);
     host.Inject(frame);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), ERR_FRAME_CRC);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), ERR_FRAME_CRC);
     EXPECT_EQ(console.Take(), DumpLine(frame));
 }
 
@@ -111,7 +113,7 @@ TEST_F(ReceiveTest, TimedReceiveStopsAtBusyHeader) {
     const Bytes busy = Frame(REPLY_BUSY, kAbc);
     host.Inject(busy);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_SET_SHUTTER, 1000), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_SET_SHUTTER, 1000), NO_REPLY);
     EXPECT_EQ(console.Take(), "warning: sensor busy\n");
     EXPECT_EQ(ReadRequests(), (Requests{2, 3}));
     EXPECT_EQ(host.BytesPending(), busy.size() - 5);
@@ -121,7 +123,7 @@ TEST_F(ReceiveTest, UntimedReceiveReadsBusyFrameWholeAndRejectsIt) {
     const Bytes busy = Frame(REPLY_BUSY, kAbc);
     host.Inject(busy);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReply(CMD_GET_IDENT), ERR_FRAME_COMMAND);
+    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), ERR_FRAME_COMMAND);
     EXPECT_EQ(console.Take(), DumpLine(busy));
     EXPECT_EQ(host.BytesPending(), 0u);
 }
@@ -138,9 +140,9 @@ TEST_P(StrayBytes, ReplyIsStillFound) {
     const Bytes frame = Frame(CMD_GET_IDENT, kAbc);
     host.Inject(Concat(stray, frame), chunk);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     EXPECT_EQ(console.Take(), DumpLine(frame));
-    EXPECT_EQ(Bytes(RxBuffer, RxBuffer + 3), kAbc);
+    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 3), kAbc);
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, StrayBytes,
@@ -155,14 +157,14 @@ TEST_F(ReceiveTest, FourStrayBytesHoldOverTheReplysFirstByte) {
     // the next header read asks for the four bytes still lacking.
     host.Inject(Concat({0x01, 0x02, 0x03, 0x04}, Frame(CMD_GET_IDENT, kAbc)));
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     EXPECT_EQ(ReadRequests(), (Requests{2, 3, 4, 10}));
 }
 
 TEST_F(ReceiveTest, ThreeStrayBytesDroppedInFirstHeaderRead) {
     host.Inject(Concat({0x01, 0x02, 0x03}, Frame(CMD_GET_IDENT, kAbc)));
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     EXPECT_EQ(ReadRequests(), (Requests{2, 3, 3, 10}));
 }
 
@@ -179,8 +181,8 @@ void PrintTo(Phase phase, std::ostream* os) { *os << (phase == Phase::Header ? "
 class TimeLimit : public ReceiveTest, public ::testing::WithParamInterface<std::tuple<Kind, Phase, uint64_t>> {
 protected:
     static uint64_t LimitOf(Kind kind) { return kind == Kind::Timed ? 1000 : kQueryReplyLimitMs; }
-    static int64_t Receive(Kind kind, uint8_t command) {
-        return kind == Kind::Timed ? ReceiveReplyTimed(command, 1000) : ReceiveReply(command);
+    int64_t Receive(Kind kind, uint8_t command) {
+        return kind == Kind::Timed ? link.ReceiveReplyTimed(command, 1000) : link.ReceiveReply(command);
     }
 };
 
@@ -215,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, TimeLimit,
 
 TEST_F(ReceiveTest, UntimedReceiveOverSilentLineGivesUpAfterFiveSeconds) {
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReply(CMD_GET_IDENT), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), NO_REPLY);
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(test::FakeClock::Now(), 1000u + 1 + kQueryReplyLimitMs + 1);
     EXPECT_EQ(test::FakeClock::Sleeps(), 1);
@@ -240,7 +242,7 @@ TEST_P(TimeTestedAfterCompletingRead, EndsWithNoReply) {
     host.Inject(Frame(CMD_GET_IDENT, kAbc));
     test::FakeClock::SetTickStep(GetParam().tickStep);
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(ReadRequests(), GetParam().requests);
 }
@@ -257,7 +259,7 @@ TEST_P(DeclaredTooLong, EndsAsSoonAsHeaderIsIn) {
     const Bytes header = {0x55, 0xAA, CMD_GET_DATA, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length & 0xFF)};
     host.Inject(Concat(header, Bytes(200, 0x11)));
     test::ConsoleCapture console;
-    const int64_t result = kind == Kind::Timed ? ReceiveReplyTimed(CMD_GET_DATA, 1000) : ReceiveReply(CMD_GET_DATA);
+    const int64_t result = kind == Kind::Timed ? link.ReceiveReplyTimed(CMD_GET_DATA, 1000) : link.ReceiveReply(CMD_GET_DATA);
     EXPECT_EQ(result, ERR_FRAME_LENGTH);
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(ReadRequests(), (Requests{2, 3}));
@@ -268,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, DeclaredTooLong,
                          ::testing::Combine(::testing::Values(Kind::Timed, Kind::Untimed),
                                             ::testing::Values(uint16_t{9994}, uint16_t{0xFFFF})));
 
-// The longest reply fills RxBuffer exactly; the last reads are cut to the
+// The longest reply fills link.rxBuffer exactly; the last reads are cut to the
 // room left, also when more bytes follow on the line.
 class LongestReplies : public ReceiveTest, public ::testing::WithParamInterface<uint16_t> {};
 
@@ -277,16 +279,16 @@ TEST_P(LongestReplies, NoReadReachesPastRxBuffer) {
     const Bytes payload = Counting(length, 7);
     host.Inject(Concat(Frame(CMD_GET_DATA, payload), Bytes(30, 0x55)));
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_DATA, 1000), length);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), length);
     int64_t held = 0;
     for (int64_t request : ReadRequests()) {
-        ASSERT_LE(request, static_cast<int64_t>(sizeof RxBuffer) - held);
+        ASSERT_LE(request, static_cast<int64_t>(sizeof link.rxBuffer) - held);
         held += request;  // the host has enough bytes to fill every request
     }
-    EXPECT_EQ(held, static_cast<int64_t>(sizeof RxBuffer));
+    EXPECT_EQ(held, static_cast<int64_t>(sizeof link.rxBuffer));
     EXPECT_EQ(ReadRequests().back(), 5);
-    EXPECT_EQ(RxCount, static_cast<int32_t>(sizeof RxBuffer));
-    EXPECT_EQ(Bytes(RxBuffer, RxBuffer + length), payload);
+    EXPECT_EQ(link.rxCount, static_cast<int32_t>(sizeof link.rxBuffer));
+    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + length), payload);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LongestReplies, ::testing::Values(uint16_t{9992}, uint16_t{9993}));
@@ -296,9 +298,9 @@ INSTANTIATE_TEST_SUITE_P(Lengths, LongestReplies, ::testing::Values(uint16_t{999
 TEST_F(ReceiveTest, NegativeReadResultCountsAsNothing) {
     host.OverrideReadResult(-3);
     uint8_t dest[4] = {};
-    EXPECT_EQ(SerialRead(dest, 4), 0);
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 20), NO_REPLY);
-    EXPECT_EQ(RxCount, 0);
+    EXPECT_EQ(link.Read(dest, 4), 0);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 20), NO_REPLY);
+    EXPECT_EQ(link.rxCount, 0);
     // With nothing counted, every header read still asks for all five bytes.
     const Requests& requests = ReadRequests();
     ASSERT_GT(requests.size(), 3u);
@@ -309,10 +311,10 @@ TEST_F(ReceiveTest, NegativeReadResultCountsAsNothing) {
 TEST_F(ReceiveTest, ReadResultAboveRequestCountsAsRequested) {
     uint8_t dest[4] = {};
     host.OverrideReadResult(1000);
-    EXPECT_EQ(SerialRead(dest, 3), 3);
+    EXPECT_EQ(link.Read(dest, 3), 3);
     host.Inject(Frame(CMD_GET_IDENT, kAbc));
     test::ConsoleCapture console;
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
     EXPECT_EQ(console.Take(), DumpLine(Concat(Frame(CMD_GET_IDENT, kAbc), Bytes(5, 0x00))));
     EXPECT_EQ(ReadRequests(), (Requests{3, 2, 3, 10}));
 }
@@ -321,28 +323,29 @@ TEST_F(ReceiveTest, ReadResultAboveRequestCountsAsRequested) {
 
 TEST_F(ReceiveTest, NullCallbacksAreStoredAndSetReady) {
     KQ7Set_Serial_FUN(nullptr, nullptr);
-    EXPECT_TRUE(IsTransportReady());
+    EXPECT_TRUE(link.Attached());
     uint8_t dest[3] = {9, 9, 9};
-    EXPECT_EQ(SerialRead(dest, 3), 0);
+    EXPECT_EQ(link.Read(dest, 3), 0);
     EXPECT_EQ(Bytes(dest, dest + 3), (Bytes{9, 9, 9}));
-    SerialWrite(dest, 3);
+    link.Write(dest, 3);
     EXPECT_TRUE(host.Writes().empty());
     EXPECT_TRUE(ReadRequests().empty());
     // Nothing moves the clock but the receive's own readings of it.
     test::FakeClock::SetTickStep(1);
-    EXPECT_EQ(ReceiveReplyTimed(CMD_GET_IDENT, 50), NO_REPLY);
-    EXPECT_EQ(ReceiveReply(CMD_GET_IDENT), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 50), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), NO_REPLY);
 }
 
 // Exit code 0 when the transport starts unregistered (writes go nowhere,
 // reads yield 0 and leave their destination alone) and a registration of
 // null callbacks makes it ready.
 [[noreturn]] void ExitWithLoadState() {
+    Link& link = test::BuiltInLink();
     uint8_t dest[2] = {7, 7};
-    SerialWrite(dest, 2);
-    const bool unregistered = !IsTransportReady() && SerialRead(dest, 2) == 0 && dest[0] == 7 && dest[1] == 7;
+    link.Write(dest, 2);
+    const bool unregistered = !link.Attached() && link.Read(dest, 2) == 0 && dest[0] == 7 && dest[1] == 7;
     KQ7Set_Serial_FUN(nullptr, nullptr);
-    std::exit(unregistered && IsTransportReady() ? 0 : 1);
+    std::exit(unregistered && link.Attached() ? 0 : 1);
 }
 
 // Runs in a freshly started copy of the test program, where no earlier test

@@ -69,6 +69,8 @@ class Spectrometer:
                 self._simulator = Simulator(quiet=quiet)
                 port = self._simulator.start()
             self._serial = serial.Serial(port, baudrate=baud, timeout=_READ_TIMEOUT_S)
+            # Bytes a previous program left unread would pass for replies.
+            self._serial.reset_input_buffer()
             self._lib = _library.load()
             self._console = Console(quiet)
             self._host = SerialHost(self._serial)

@@ -1,13 +1,11 @@
 /* SPDX-License-Identifier: MIT */
-#include "link/exchanges.h"
-
+// The three exchanges: request, receive, and the resend schedules.
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
-#include "link/transport.h"
+#include "link/link.h"
 
 namespace kq7 {
 
@@ -19,15 +17,6 @@ constexpr uint8_t dataforsend = 0x00;
 constexpr int64_t kAcquisitionBaseMs = 2000;
 constexpr int64_t kAcquisitionMsPerShutter = 2;
 
-void PrintAttemptFailed(int attempt) {
-    std::printf("warning  try %d times: date not enough,try again!!\n", attempt);
-}
-
-void Resend(int32_t frameSize) {
-    std::printf("send command again\n");
-    SerialWrite(TxBuffer, frameSize);
-}
-
 }  // namespace
 
 uint32_t AcquisitionLimitMs(int32_t shutter) {
@@ -35,50 +24,83 @@ uint32_t AcquisitionLimitMs(int32_t shutter) {
     return static_cast<uint32_t>(std::clamp<int64_t>(limit, 0, std::numeric_limits<uint32_t>::max()));
 }
 
-int64_t SendQuery(uint8_t command) {
-    const int32_t frameSize = PackFrame(command, 1, &dataforsend, TxBuffer);
-    SerialWrite(TxBuffer, frameSize);
-    return ReceiveReply(command);
+// The texts of these lines, typos included, are what hosts have always seen:
+// keep them as they are.
+void Link::LogAttemptFailed(int attempt) const {
+    if (log_.Enabled()) {
+        LogLine line;
+        line.Text("warning  try ").Int(attempt).Text(" times: date not enough,try again!!");
+        log_.Write(LogRoute::kPrintf, line);
+    }
 }
 
-int64_t SendCommand(uint8_t command, const uint8_t* payload, uint16_t length) {
+void Link::Resend(int32_t frameSize) {
+    log_.Write(LogRoute::kPrintf, "send command again");
+    Write(txBuffer, frameSize);
+}
+
+// A reply that outlived the previous exchange would be taken for this one's.
+void Link::DropStaleReply() {
+    if (staleReplyPossible) {
+        DiscardPendingInput();
+        staleReplyPossible = false;
+    }
+}
+
+// Marks the end of an exchange; only a valid reply to a request sent once
+// leaves no second answer behind.
+int64_t Link::Finish(int64_t result, bool resent) {
+    staleReplyPossible = resent || !IsPayloadLength(result);
+    return result;
+}
+
+int64_t Link::SendQuery(uint8_t command) {
+    DropStaleReply();
+    const int32_t frameSize = PackFrame(command, 1, &dataforsend, txBuffer);
+    Write(txBuffer, frameSize);
+    return Finish(ReceiveReply(command), false);
+}
+
+int64_t Link::SendCommand(uint8_t command, const uint8_t* payload, uint16_t length) {
     if (length > kMaxRequestPayload) {
         return ERR_FRAME_LENGTH;
     }
     if (length != 0 && payload == nullptr) {
         return ERR_NULL_ARGUMENT;
     }
-    const int32_t frameSize = PackFrame(command, length, payload, TxBuffer);
-    SerialWrite(TxBuffer, frameSize);
+    DropStaleReply();
+    const int32_t frameSize = PackFrame(command, length, payload, txBuffer);
+    Write(txBuffer, frameSize);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const int64_t result = ReceiveReplyTimed(command, kCommandReplyLimitMs);
-        if (result != NO_REPLY) {
-            return result;
+        if (result != NO_REPLY || lastEnd_ == ExchangeEnd::kCancelled) {
+            return Finish(result, attempt > 0);
         }
         if (attempt % 2 == 0) {
             Resend(frameSize);
         }
-        PrintAttemptFailed(attempt);
+        LogAttemptFailed(attempt);
     }
-    std::printf("ERROR date not enough,retunr !!\n");
-    return NO_REPLY;
+    log_.Write(LogRoute::kPrintf, "ERROR date not enough,retunr !!");
+    return Finish(NO_REPLY, true);
 }
 
-int64_t SendAcquire(int32_t shutter) {
-    const int32_t frameSize = PackFrame(CMD_GET_DATA, 1, &dataforsend, TxBuffer);
-    SerialWrite(TxBuffer, frameSize);
+int64_t Link::SendAcquire(int32_t shutter) {
+    DropStaleReply();
+    const int32_t frameSize = PackFrame(CMD_GET_DATA, 1, &dataforsend, txBuffer);
+    Write(txBuffer, frameSize);
     const uint32_t limitMs = AcquisitionLimitMs(shutter);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const int64_t result = ReceiveReplyTimed(CMD_GET_DATA, limitMs);
-        if (IsPayloadLength(result)) {
-            return result;
+        if (IsPayloadLength(result) || (result == NO_REPLY && lastEnd_ == ExchangeEnd::kCancelled)) {
+            return Finish(result, attempt > 0);
         }
         if (attempt % 5 == 0) {
             Resend(frameSize);
         }
-        PrintAttemptFailed(attempt);
+        LogAttemptFailed(attempt);
     }
-    return NO_REPLY;
+    return Finish(NO_REPLY, true);
 }
 
 }  // namespace kq7

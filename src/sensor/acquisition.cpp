@@ -2,9 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/exchanges.h"
+#include "link/byte_order.h"
 #include "link/frame_format.h"
-#include "sensor/byte_order.h"
 #include "sensor/sensor.h"
 
 namespace kq7 {
@@ -19,34 +18,39 @@ constexpr size_t kShutterValueSize = 4;
 
 }  // namespace
 
-void Sensor::SetShutterState(int state) {
+int Sensor::SetShutterState(int state) {
     if (state != kShutterClosed && state != kShutterOpen) {
-        return;
+        return KQ7_ERR_INVALID_ARGUMENT;
     }
     const uint8_t command = state == kShutterOpen ? CMD_SHUTTER_OPEN : CMD_SHUTTER_CLOSE;
-    SendCommand(command, &kShutterPayload, 1);
+    return IsPayloadLength(link_.SendCommand(command, &kShutterPayload, 1)) ? KQ7_OK : ExchangeFailure(link_);
 }
 
-bool Sensor::Capture(int32_t shutter) {
-    // The sensor keeps its shutter value, so it is sent only when it changes,
-    // and taken as the sensor's only once acknowledged.
-    if (shutter != currentShutter) {
+int Sensor::Capture(int32_t shutter) {
+    // The sensor keeps its shutter value, so a known value is not sent again;
+    // a value is known only once acknowledged.
+    if (!shutterKnown || shutter != currentShutter) {
+        shutterKnown = false;
         uint8_t shutterlitte[kShutterValueSize];
         EncodeBigEndianInt32(shutter, shutterlitte);
-        if (!IsPayloadLength(SendCommand(CMD_SET_SHUTTER, shutterlitte, kShutterValueSize))) {
-            return false;
+        if (!IsPayloadLength(link_.SendCommand(CMD_SET_SHUTTER, shutterlitte, kShutterValueSize))) {
+            return ExchangeFailure(link_);
         }
         currentShutter = shutter;
+        shutterKnown = true;
     }
-    const int64_t length = SendAcquire(currentShutter);
+    const int64_t length = link_.SendAcquire(currentShutter);
     if (!IsPayloadLength(length)) {
-        return false;
+        return ExchangeFailure(link_);
+    }
+    if (length < 2 * static_cast<int64_t>(info.bandnumber)) {
+        return KQ7_ERR_SHORT_SPECTRUM;
     }
     // Samples pass through as the sensor sent them: 16 bits, low byte first.
     const size_t copied = std::min(static_cast<size_t>(length), sizeof samples);
     std::memcpy(samples, rxData, copied);
     std::memset(reinterpret_cast<uint8_t*>(samples) + copied, 0, sizeof samples - copied);
-    return true;
+    return KQ7_OK;
 }
 
 int Sensor::PeakValue(const uint16_t* data, int count) {

@@ -1,9 +1,6 @@
 /* SPDX-License-Identifier: MIT */
 #include <cmath>
-#include <iostream>
 #include <limits>
-#include <locale>
-#include <sstream>
 
 #include "sensor/sensor.h"
 
@@ -19,7 +16,6 @@ constexpr double kAboveTargetFactor = 0.7;  // shortens a spectrum above target
 constexpr float kDarkFactor = 10.0f;        // lengthens a completely dark one
 constexpr double kProportionalAim = 0.98;   // of the target
 constexpr int kProbeLimit = 200;
-constexpr int kCaptureFailed = 0;
 
 // The peak aimed at: full scale x percent / 100, truncated toward zero and
 // held within an int whatever the percent.
@@ -30,12 +26,17 @@ int Target(int32_t maxValue, int percent) {
     return static_cast<int>(std::fmin(std::fmax(target, lowest), highest));
 }
 
-void PrintProbe(float estimate, int peak) {
-    // The stream's default number format, whatever the host's locale.
-    std::ostringstream line;
-    line.imbue(std::locale::classic());
-    line << "now Shutter is :" << estimate << "  maxvalue is :" << peak;
-    std::cout << line.str() << std::endl;
+void LogProbe(const Log& log, float estimate, int peak) {
+    if (log.Enabled()) {
+        LogLine line;
+        log.Write(LogRoute::kStream, line.Text("now Shutter is :").General(estimate).Text("  maxvalue is :").Int(peak));
+    }
+}
+
+// Ends the search on `value`: KQ7_OK in the window, else out of range.
+int End(int32_t& shutter, float value, int result) {
+    shutter = static_cast<int32_t>(value);
+    return result;
 }
 
 }  // namespace
@@ -43,17 +44,18 @@ void PrintProbe(float estimate, int peak) {
 // The peak is assumed to grow in proportion to the shutter value. The
 // precision of every step (single or double) is part of the search: it
 // decides which values are probed.
-int Sensor::AutoExposure(int percent) {
+int Sensor::AutoExposure(int percent, int32_t& shutter) {
     const int target = Target(info.maxValue, percent);
     float estimate = kFirstShutter;
-    if (!Capture(static_cast<int32_t>(estimate))) {
-        return kCaptureFailed;
+    int result = Capture(static_cast<int32_t>(estimate));
+    if (result != KQ7_OK) {
+        return result;
     }
     int peak = PeakValue(samples, info.bandnumber);
     int probes = 0;
     for (;;) {
         if (peak >= kWindowLowerEdge * target && peak <= target) {
-            return static_cast<int>(estimate);
+            return End(shutter, estimate, KQ7_OK);
         }
         if (peak > target) {
             estimate = static_cast<float>(estimate * kAboveTargetFactor);
@@ -63,19 +65,20 @@ int Sensor::AutoExposure(int percent) {
             estimate = static_cast<float>(target * kProportionalAim / peak * estimate + 1);
         }
         if (estimate > kHighestShutter) {
-            return static_cast<int>(kHighestShutter);
+            return End(shutter, kHighestShutter, KQ7_ERR_OUT_OF_RANGE);
         }
         if (estimate < kLowestShutter) {
-            return static_cast<int>(kLowestShutter);
+            return End(shutter, kLowestShutter, KQ7_ERR_OUT_OF_RANGE);
         }
-        if (!Capture(static_cast<int32_t>(estimate))) {
-            return kCaptureFailed;
+        result = Capture(static_cast<int32_t>(estimate));
+        if (result != KQ7_OK) {
+            return result;
         }
         peak = PeakValue(samples, info.bandnumber);
-        PrintProbe(estimate, peak);
+        LogProbe(log_, estimate, peak);
         ++probes;
         if (probes > kProbeLimit || estimate == kHighestShutter) {
-            return static_cast<int>(kHighestShutter);
+            return End(shutter, kHighestShutter, KQ7_ERR_OUT_OF_RANGE);
         }
     }
 }

@@ -1,9 +1,13 @@
 /* SPDX-License-Identifier: MIT */
-// The one device object behind the exports.
+// A sensor on one link: what its identification read, its last spectrum, and
+// the shutter value it holds. Every operation returns KQ7_OK or a KQ7_ERR_
+// code.
 #pragma once
 
 #include <cstdint>
 
+#include "link/link.h"
+#include "log/log.h"
 #include "sensor/sensor_info.h"
 
 namespace kq7 {
@@ -13,46 +17,60 @@ constexpr int32_t kMaxBands = 2048;
 constexpr int kMinCoefficients = kCoefficientCount;
 constexpr int kMaxCoefficients = 124;
 
+// The code for an exchange that ended without a payload: what ended its last
+// attempt.
+int ExchangeFailure(const Link& link);
+
 class Sensor {
+    Link& link_;
+    const Log& log_;
+
 public:
+    Sensor(Link& link, const Log& log) : link_(link), log_(log), rxData(link.rxBuffer) {}
+    Sensor(const Sensor&) = delete;
+    Sensor& operator=(const Sensor&) = delete;
+
+    const uint8_t* const rxData;  // where the exchanges leave a reply's payload
     SensorInfo info;
     uint16_t samples[kMaxBands] = {};  // the last spectrum, as the sensor sent it
     int32_t currentShutter = 0;        // the value the sensor acknowledged last
-    const uint8_t* rxData = nullptr;   // where the exchanges leave a reply's payload
+    // False until a shutter command is acknowledged, and again after one that
+    // was not: the sensor may hold any value then (from an earlier process, or
+    // a command it took while its acknowledgement was lost).
+    bool shutterKnown = false;
 
-    // Points rxData at the receive buffer and identifies the sensor. Returns
-    // true when identification text, band count and coefficients were all
-    // read and valid; `info` then holds them, else what was read before the
-    // failure.
-    bool Initialize();
+    // Forgets everything read from the sensor, as a new sensor object would.
+    void Reset();
 
-    // Fills `setem` from the three identification queries, stopping at the
-    // first that fails. Returns true when all three succeeded.
-    bool ReadInfo(SensorInfo& setem);
+    // Resets and identifies the sensor. `info` then holds what was read,
+    // up to the first failure.
+    int Initialize();
 
-    // 0 closes the shutter, 1 opens it, other values send nothing. The
-    // library keeps no record of the shutter state.
-    void SetShutterState(int state);
+    // 0 closes the shutter, 1 opens it; other values are refused.
+    int SetShutterState(int state);
 
-    // Sets the shutter value if it changed and captures one spectrum into
-    // `samples`. On failure `samples` is unchanged.
-    bool Capture(int32_t shutter);
+    // Sets the shutter value unless the sensor is known to hold it, and
+    // captures one spectrum into `samples`. A reply with fewer than
+    // 2 x bandnumber payload bytes fails the capture. On failure `samples` is
+    // unchanged.
+    int Capture(int32_t shutter);
 
     // The largest of the first `count` samples, or -1 for none. `count` must
     // not exceed the samples at `data`.
     static int PeakValue(const uint16_t* data, int count);
 
     // Searches the shutter value at which the peak lies just below `percent`
-    // of full scale: 12 to 10000, or 0 when a capture failed.
-    int AutoExposure(int percent);
+    // of full scale and stores in `shutter` the value it ends on. KQ7_OK when
+    // the peak landed in the window; KQ7_ERR_OUT_OF_RANGE at 12, 10000 or the
+    // probe limit; the capture's code when one failed (`shutter` untouched).
+    int AutoExposure(int percent, int32_t& shutter);
 
-    // Sends `count` coefficients, a0 first, to the sensor. Returns true when
-    // the sensor acknowledged. `count` must be kMinCoefficients to
-    // kMaxCoefficients.
-    bool WriteCoefficients(const double* coeffs, int count);
+    // Sends `count` coefficients, a0 first, to the sensor; KQ7_OK once
+    // acknowledged. `count` must be kMinCoefficients to kMaxCoefficients.
+    int WriteCoefficients(const double* coeffs, int count);
+
+private:
+    int ReadInfo(SensorInfo& setem);
 };
-
-// The sensor that the exports work on; null until the first KQ7SensorInit.
-extern Sensor* g_sensor;
 
 }  // namespace kq7

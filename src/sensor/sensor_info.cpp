@@ -1,29 +1,21 @@
 /* SPDX-License-Identifier: MIT */
 #include "sensor/sensor_info.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace kq7 {
 
-namespace {
-
-template <size_t N>
-void CopyText(char (&field)[N], const std::string& text) {
-    const size_t n = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
-}  // namespace
+static_assert(sizeof SensorInfoC{}.identField1 == kIdentFieldCapacity, "fields of one size");
+static_assert(sizeof SensorInfoC{}.identField2 == kIdentFieldCapacity, "fields of one size");
 
 SensorInfoC ToSensorInfoC(const SensorInfo& info) {
     SensorInfoC sensorinfo_c;
     std::memset(&sensorinfo_c, 0, sizeof sensorinfo_c);
-    CopyText(sensorinfo_c.identField1, info.identField1);
+    // Both fields hold a NUL within their capacity, and zeros behind it.
+    std::memcpy(sensorinfo_c.identField1, info.identField1, kIdentFieldCapacity);
     sensorinfo_c.bandnumber = info.bandnumber;
     sensorinfo_c.maxValue = info.maxValue;
-    CopyText(sensorinfo_c.identField2, info.identField2);
+    std::memcpy(sensorinfo_c.identField2, info.identField2, kIdentFieldCapacity);
     for (int k = 0; k < kCoefficientCount; ++k) {
         sensorinfo_c.coeff[k] = info.coeff[k];
     }

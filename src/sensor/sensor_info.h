@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "nerb_kq7lib.h"
 
@@ -11,21 +9,21 @@ namespace kq7 {
 
 constexpr int32_t kFullScale = 0xFFFF;  // a 16-bit sample
 constexpr int kCoefficientCount = 4;
+// Room of each identification field: 99 characters and the NUL.
+constexpr size_t kIdentFieldCapacity = 100;
 
-// What an identification read from the sensor.
+// What an identification read from the sensor. Fixed size: a device holds it
+// without allocating.
 struct SensorInfo {
-    std::string identField1;  // identification text up to its first '-'
-    int32_t maxValue = 0;     // full scale, once the band count is known
+    char identField1[kIdentFieldCapacity] = {};  // identification text up to its first '-'
+    int32_t maxValue = 0;                        // full scale, once the band count is known
     int32_t bandnumber = 0;
-    std::string wavelengthText;      // every wavelength as "%f" followed by ','
-    std::vector<float> wavelengths;  // band n (from 1) is entry n - 1
-    uint8_t flag = 0;                // carried into SensorInfoC, never assigned
-    std::string identField2;         // text between the first and second '-'
-    float coeff[kCoefficientCount] = {};  // a0 (cubic term) to a3 (constant)
+    uint8_t flag = 0;                            // carried into SensorInfoC, never assigned
+    char identField2[kIdentFieldCapacity] = {};  // text between the first and second '-'
+    float coeff[kCoefficientCount] = {};         // a0 (cubic term) to a3 (constant)
 };
 
-// The record handed to the host: zero-filled, then filled from `info`. Texts
-// longer than a field are cut so that the NUL always fits.
+// The record handed to the host: zero-filled, then filled from `info`.
 SensorInfoC ToSensorInfoC(const SensorInfo& info);
 
 }  // namespace kq7

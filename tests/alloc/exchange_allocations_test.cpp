@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
-// An exchange runs on static buffers only: no heap allocation from the
-// request to the checked reply, whether the sensor answers or not.
+// An exchange runs on its device's buffers only: no heap allocation from the
+// request to the checked reply, whether the sensor answers or not. A device
+// of the device interface allocates once, at kq7_open.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +10,8 @@
 
 #include "counting_allocator.h"
 #include "link/clock.h"
-#include "link/exchanges.h"
+#include "api/device.h"
+#include "link/link.h"
 #include "link/frame_format.h"
 #include "nerb_kq7lib.h"
 #include "support/instant_sensor.h"
@@ -40,6 +42,7 @@ protected:
     void TearDown() override { InstallClock(nullptr); }
 
     uint16_t spectrum[2048] = {};
+    Link& link = TheBuiltInDevice().device.link;
 };
 
 int* volatile keptInt = nullptr;
@@ -62,7 +65,7 @@ TEST(AllocationCounter, CountsOperatorNewAndTheCAllocator) {
 
 TEST_F(ExchangeAllocationTest, SpectrumReceiveAllocatesNothing) {
     int64_t result = 0;
-    EXPECT_EQ(test::AllocationsDuring([&] { result = SendAcquire(kShutter); }), 0u);
+    EXPECT_EQ(test::AllocationsDuring([&] { result = link.SendAcquire(kShutter); }), 0u);
     EXPECT_EQ(result, test::kInstantSpectrumPayload);
 }
 
@@ -90,14 +93,43 @@ TEST_F(ExchangeAllocationTest, RetriesAndWarningsAllocateNothing) {
     int64_t acquired = 0;
     int64_t commanded = 0;
     EXPECT_EQ(test::AllocationsDuring([&] {
-                  acquired = SendAcquire(kShutter);
-                  commanded = SendCommand(CMD_SHUTTER_OPEN, &open, 1);
+                  acquired = link.SendAcquire(kShutter);
+                  commanded = link.SendCommand(CMD_SHUTTER_OPEN, &open, 1);
               }),
               0u);
     EXPECT_EQ(acquired, NO_REPLY);
     EXPECT_EQ(commanded, NO_REPLY);
     EXPECT_EQ(test::InstantSensorRequests(CMD_GET_DATA), 3);
     EXPECT_EQ(test::InstantSensorRequests(CMD_SHUTTER_OPEN), 6);
+}
+
+void KQ7_CALL CountLine(void* context, const char*) { ++*static_cast<int*>(context); }
+
+// Every call of the device interface, with its lines going to a callback.
+TEST_F(ExchangeAllocationTest, DeviceAllocatesOnlyWhenOpened) {
+    kq7_device* device = nullptr;
+    EXPECT_EQ(test::AllocationsDuring([&] { device = kq7_open(test::InstantSensorWrite, test::InstantSensorRead, nullptr); }),
+              1u);
+    ASSERT_NE(device, nullptr);
+    int lines = 0;
+    const double coeffs[4] = {0.0, 0.0, 0.5, 400.0};
+    int32_t shutter = 0;
+    SensorInfoC info;
+    int results[6] = {};
+    EXPECT_EQ(test::AllocationsDuring([&] {
+                  kq7_set_log(device, CountLine, &lines);
+                  results[0] = kq7_identify(device);
+                  results[1] = kq7_get_info(device, &info);
+                  results[2] = kq7_set_shutter_open(device, 1);
+                  results[3] = kq7_capture(device, kShutter, spectrum, 2048);
+                  results[4] = kq7_auto_exposure(device, 90, &shutter);
+                  results[5] = kq7_write_coefficients(device, coeffs, 4);
+              }),
+              0u);
+    EXPECT_EQ(results[0], KQ7_OK);
+    EXPECT_EQ(results[3], test::kInstantBands);
+    EXPECT_GT(lines, 5);
+    kq7_close(device);
 }
 
 }  // namespace

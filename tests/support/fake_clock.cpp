@@ -1,26 +1,25 @@
 /* SPDX-License-Identifier: MIT */
 #include "support/fake_clock.h"
 
+#include <atomic>
+
 #include "link/clock.h"
 
 namespace kq7::test {
 
 namespace {
 
-uint64_t now = 0;
-int sleeps = 0;
-uint64_t tickStep = 0;
+// Atomic: hosts on several threads may move the clock.
+std::atomic<uint64_t> now{0};
+std::atomic<int> sleeps{0};
+std::atomic<uint64_t> tickStep{0};
 
 void FakeSleep() {
     ++sleeps;
     ++now;
 }
 
-uint64_t FakeTick() {
-    const uint64_t reading = now;
-    now += tickStep;
-    return reading;
-}
+uint64_t FakeTick() { return now.fetch_add(tickStep); }
 
 const Clock kFakeClock{FakeSleep, FakeTick};
 

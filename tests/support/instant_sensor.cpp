@@ -8,7 +8,7 @@
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
 #include "nerb_kq7lib.h"
-#include "sensor/byte_order.h"
+#include "link/byte_order.h"
 
 namespace kq7::test {
 
@@ -74,7 +74,9 @@ const PreparedReply* ReplyFor(uint8_t command) {
     return nullptr;
 }
 
-int64_t KQ7_CALL InstantWrite(const uint8_t* data, int64_t length) {
+}  // namespace
+
+int64_t KQ7_CALL InstantSensorWrite(void*, const uint8_t* data, int64_t length) {
     if (length <= static_cast<int64_t>(kCommandOffset)) {
         return length;
     }
@@ -88,7 +90,7 @@ int64_t KQ7_CALL InstantWrite(const uint8_t* data, int64_t length) {
     return length;
 }
 
-int64_t KQ7_CALL InstantRead(uint8_t* dest, int64_t maxLength) {
+int64_t KQ7_CALL InstantSensorRead(void*, uint8_t* dest, int64_t maxLength) {
     const size_t n = std::min(lineRemaining, static_cast<size_t>(std::max<int64_t>(maxLength, 0)));
     if (n == 0) {
         return 0;
@@ -98,6 +100,12 @@ int64_t KQ7_CALL InstantRead(uint8_t* dest, int64_t maxLength) {
     lineRemaining -= n;
     return static_cast<int64_t>(n);
 }
+
+namespace {
+
+int64_t KQ7_CALL InstantWrite(const uint8_t* data, int64_t length) { return InstantSensorWrite(nullptr, data, length); }
+
+int64_t KQ7_CALL InstantRead(uint8_t* dest, int64_t maxLength) { return InstantSensorRead(nullptr, dest, maxLength); }
 
 }  // namespace
 

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "nerb_kq7lib.h"
+
 namespace kq7::test {
 
 constexpr int32_t kInstantBands = 512;
@@ -18,6 +20,11 @@ constexpr uint16_t kInstantSpectrumPayload = 1030;
 // Prepares the replies, clears the request counts and registers the sensor's
 // functions with the library. The sensor answers until told to keep silent.
 void InstallInstantSensor();
+
+// The sensor's functions for a device of the device interface (kq7_open);
+// the context is not used. Call InstallInstantSensor first.
+int64_t KQ7_CALL InstantSensorWrite(void* context, const uint8_t* data, int64_t length);
+int64_t KQ7_CALL InstantSensorRead(void* context, uint8_t* dest, int64_t maxLength);
 
 // A silent sensor takes requests and never answers.
 void SetInstantSensorSilent(bool silent);

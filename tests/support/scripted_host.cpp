@@ -18,40 +18,60 @@ struct Pending {
     size_t chunk = SIZE_MAX;
 };
 
-struct State {
+}  // namespace
+
+struct ScriptedHost::State {
     std::deque<Reply> replies;
     std::function<std::optional<Reply>(const Bytes&)> responder;
+    std::function<void()> readHook;
     std::deque<Pending> line;
     std::vector<Bytes> writes;
     std::vector<int64_t> readRequests;
     std::optional<int64_t> readResultOverride;
+
+    void PutOnLine(const Reply& reply) {
+        if (!reply.bytes.empty()) {
+            line.push_back(Pending{reply.bytes, FakeClock::Now() + reply.delayMs, reply.chunk});
+        }
+    }
 };
 
-State* state = nullptr;
+namespace {
 
-void PutOnLine(const Reply& reply) {
-    if (!reply.bytes.empty()) {
-        state->line.push_back(Pending{reply.bytes, FakeClock::Now() + reply.delayMs, reply.chunk});
-    }
+// The host registered with the built-in device, whose functions take no
+// context.
+ScriptedHost* builtInHost = nullptr;
+
+int64_t KQ7_CALL BuiltInWrite(const uint8_t* data, int64_t length) {
+    return ScriptedHost::Write(builtInHost, data, length);
 }
 
-int64_t KQ7_CALL HostWrite(const uint8_t* data, int64_t length) {
+int64_t KQ7_CALL BuiltInRead(uint8_t* dest, int64_t maxLength) { return ScriptedHost::Read(builtInHost, dest, maxLength); }
+
+}  // namespace
+
+int64_t KQ7_CALL ScriptedHost::Write(void* context, const uint8_t* data, int64_t length) {
+    State* state = static_cast<ScriptedHost*>(context)->state_.get();
     Bytes request(data, data + length);
     state->writes.push_back(request);
     if (!state->replies.empty()) {
         const Reply reply = state->replies.front();
         state->replies.pop_front();
-        PutOnLine(reply);
+        state->PutOnLine(reply);
     } else if (state->responder) {
         if (const std::optional<Reply> reply = state->responder(request)) {
-            PutOnLine(*reply);
+            state->PutOnLine(*reply);
         }
     }
     return length;
 }
 
-int64_t KQ7_CALL HostRead(uint8_t* dest, int64_t maxLength) {
+int64_t KQ7_CALL ScriptedHost::Read(void* context, uint8_t* dest, int64_t maxLength) {
+    State* state = static_cast<ScriptedHost*>(context)->state_.get();
     state->readRequests.push_back(maxLength);
+    if (state->readHook) {
+        state->readHook();
+    }
     int64_t delivered = 0;
     if (!state->line.empty() && state->line.front().dueAt <= FakeClock::Now()) {
         Pending& front = state->line.front();
@@ -68,37 +88,40 @@ int64_t KQ7_CALL HostRead(uint8_t* dest, int64_t maxLength) {
     return state->readResultOverride.value_or(delivered);
 }
 
-}  // namespace
-
-ScriptedHost::ScriptedHost() {
-    state = new State();
-    KQ7Set_Serial_FUN(HostWrite, HostRead);
+ScriptedHost::ScriptedHost(Registration registration) : state_(std::make_unique<State>()) {
+    if (registration == Registration::kBuiltInDevice) {
+        builtInHost = this;
+        KQ7Set_Serial_FUN(BuiltInWrite, BuiltInRead);
+    }
 }
 
 ScriptedHost::~ScriptedHost() {
-    delete state;
-    state = nullptr;
+    if (builtInHost == this) {
+        builtInHost = nullptr;
+    }
 }
 
-void ScriptedHost::QueueReply(Reply reply) { state->replies.push_back(std::move(reply)); }
+void ScriptedHost::QueueReply(Reply reply) { state_->replies.push_back(std::move(reply)); }
 
 void ScriptedHost::SetResponder(std::function<std::optional<Reply>(const Bytes&)> responder) {
-    state->responder = std::move(responder);
+    state_->responder = std::move(responder);
 }
+
+void ScriptedHost::SetReadHook(std::function<void()> hook) { state_->readHook = std::move(hook); }
 
 void ScriptedHost::Inject(const Bytes& bytes, size_t chunk, uint64_t delayMs) {
-    PutOnLine(Reply{bytes, delayMs, chunk});
+    state_->PutOnLine(Reply{bytes, delayMs, chunk});
 }
 
-void ScriptedHost::OverrideReadResult(std::optional<int64_t> result) { state->readResultOverride = result; }
+void ScriptedHost::OverrideReadResult(std::optional<int64_t> result) { state_->readResultOverride = result; }
 
-const std::vector<Bytes>& ScriptedHost::Writes() const { return state->writes; }
+const std::vector<Bytes>& ScriptedHost::Writes() const { return state_->writes; }
 
-const std::vector<int64_t>& ScriptedHost::ReadRequests() const { return state->readRequests; }
+const std::vector<int64_t>& ScriptedHost::ReadRequests() const { return state_->readRequests; }
 
 size_t ScriptedHost::BytesPending() const {
     size_t total = 0;
-    for (const Pending& p : state->line) {
+    for (const Pending& p : state_->line) {
         total += p.bytes.size();
     }
     return total;

@@ -4,15 +4,19 @@
 // responder), delivering the bytes in chosen chunk sizes after chosen delays
 // on the fake clock. While nothing is due on the line, every read advances
 // the fake clock by one millisecond, so that time limits are reached without
-// real waiting.
+// real waiting. Each host is a line of its own: several may serve several
+// devices, on several threads.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
+
+#include "nerb_kq7lib.h"
 
 namespace kq7::test {
 
@@ -26,8 +30,12 @@ struct Reply {
 
 class ScriptedHost {
 public:
-    // Resets the script and registers the host's functions with the library.
-    ScriptedHost();
+    enum class Registration { kBuiltInDevice, kNone };
+
+    // A fresh script. By default the host's functions are registered with
+    // the built-in device (KQ7Set_Serial_FUN); with kNone the host serves a
+    // device opened on Write and Read with the host as context.
+    explicit ScriptedHost(Registration registration = Registration::kBuiltInDevice);
     ~ScriptedHost();
     ScriptedHost(const ScriptedHost&) = delete;
     ScriptedHost& operator=(const ScriptedHost&) = delete;
@@ -43,6 +51,9 @@ public:
     // `delayMs` from now.
     void Inject(const Bytes& bytes, size_t chunk = SIZE_MAX, uint64_t delayMs = 0);
 
+    // Runs at the start of every read, inside the library's call.
+    void SetReadHook(std::function<void()> hook);
+
     // Every read returns this instead of the real count (a misbehaving host).
     void OverrideReadResult(std::optional<int64_t> result);
 
@@ -50,6 +61,14 @@ public:
     // The maxLength of every read call, in order.
     const std::vector<int64_t>& ReadRequests() const;
     size_t BytesPending() const;
+
+    // The device interface's link functions; `context` is the host.
+    static int64_t KQ7_CALL Write(void* context, const uint8_t* data, int64_t length);
+    static int64_t KQ7_CALL Read(void* context, uint8_t* dest, int64_t maxLength);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // A well-formed frame (CRC computed) and corruption helpers.

@@ -1,6 +1,6 @@
 /* SPDX-License-Identifier: MIT */
 // A bench for the sensor exports: fake clock, scripted sensor side, and a
-// g_sensor that every test starts and ends without.
+// built-in device that every test starts and ends without a sensor on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "api/device.h"
 #include "sensor/sensor.h"
 #include "support/fake_clock.h"
 #include "support/scripted_host.h"
@@ -17,6 +18,14 @@
 namespace kq7::test {
 
 using Coefficients = std::array<double, 4>;
+
+// The sensor the seven exports work on; null before the first KQ7SensorInit.
+inline Sensor* BuiltInSensor() {
+    return TheBuiltInDevice().sensorCreated ? &TheBuiltInDevice().device.sensor : nullptr;
+}
+
+// The built-in device's link.
+inline Link& BuiltInLink() { return TheBuiltInDevice().device.link; }
 
 // a0 = 0, a1 = 0, a2 = 0.5, a3 = 399.9: bands 1, 2, 3 at 400.4, 400.9, 401.4.
 constexpr Coefficients kLinearCoefficients{0.0, 0.0, 0.5, 399.9};
@@ -39,8 +48,8 @@ protected:
     ~SensorBench() override { ReleaseSensor(); }
 
     static void ReleaseSensor() {
-        delete g_sensor;
-        g_sensor = nullptr;
+        TheBuiltInDevice().sensorCreated = false;
+        TheBuiltInDevice().device.sensor.Reset();
     }
 
     // Queues the three identification replies and runs KQ7SensorInit with its

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sensor/wavelength.h"
+
 namespace kq7sim {
 
 namespace {
@@ -34,18 +36,13 @@ double Gaussian(double x, double centre, double width) {
     return std::exp(-0.5 * z * z);
 }
 
-double Wavelength(const std::array<double, 4>& a, int band) {
-    const double x = band;
-    return ((a[0] * x + a[1]) * x + a[2]) * x + a[3];
-}
-
 }  // namespace
 
 LightModel::LightModel(const std::array<double, 4>& coefficients, int bands, uint32_t seed)
     : random_(seed) {
     rate_.reserve(static_cast<size_t>(std::max(bands, 0)));
     for (int band = 1; band <= bands; ++band) {
-        const double nm = Wavelength(coefficients, band);
+        const double nm = kq7::Wavelength(coefficients, band);
         double rate = kContinuumCountsPerUnit * Gaussian(nm, kContinuumPeakNm, kContinuumWidthNm);
         for (const EmissionLine& line : kLines) {
             rate += line.countsPerUnit * Gaussian(nm, line.centreNm, kLineWidthNm);

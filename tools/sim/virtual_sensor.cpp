@@ -8,7 +8,7 @@
 #include "link/crc16.h"
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
-#include "sensor/byte_order.h"
+#include "link/byte_order.h"
 
 namespace kq7sim {
 

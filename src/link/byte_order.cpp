@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: MIT */
-#include "sensor/byte_order.h"
+#include "link/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
