@@ -187,21 +187,19 @@ namespace Nerb.Kq7
 
         // What KQ7Set_Serial_FUN registered, kept until replaced.
         static readonly object exportsGate = new object();
-        static SerialWriteFn hostWrite;
-        static SerialReadFn hostRead;
-        static SerialWriteFn guardedWrite;
-        static SerialReadFn guardedRead;
+        static Func<IntPtr, long, long> hostWrite;
+        static Func<IntPtr, long, long> hostRead;
+        static readonly SerialWriteFn guardedWrite = GuardedWrite;
+        static readonly SerialReadFn guardedRead = GuardedRead;
         static Exception pending;
 
         public static void KQ7Set_Serial_FUN(SerialWriteFn write, SerialReadFn read)
         {
             lock (exportsGate)
             {
-                hostWrite = write;
-                hostRead = read;
-                guardedWrite = write == null ? null : new SerialWriteFn(GuardedWrite);
-                guardedRead = read == null ? null : new SerialReadFn(GuardedRead);
-                setSerial(guardedWrite, guardedRead);
+                hostWrite = write == null ? null : new Func<IntPtr, long, long>(write.Invoke);
+                hostRead = read == null ? null : new Func<IntPtr, long, long>(read.Invoke);
+                setSerial(write == null ? null : guardedWrite, read == null ? null : guardedRead);
             }
         }
 
@@ -251,22 +249,19 @@ namespace Nerb.Kq7
 
         static long GuardedWrite(IntPtr data, long length)
         {
-            try
-            {
-                return hostWrite(data, length);
-            }
-            catch (Exception error)
-            {
-                KeepAndCancel(error);
-                return 0;
-            }
+            return Guarded(hostWrite, data, length);
         }
 
         static long GuardedRead(IntPtr dest, long maxLength)
         {
+            return Guarded(hostRead, dest, maxLength);
+        }
+
+        static long Guarded(Func<IntPtr, long, long> host, IntPtr bytes, long length)
+        {
             try
             {
-                return hostRead(dest, maxLength);
+                return host(bytes, length);
             }
             catch (Exception error)
             {

@@ -38,6 +38,8 @@ cleanup() {
 }
 trap cleanup EXIT
 cp -L "$build/src/libnerb_kq7lib.so.1" "$scratch/"
+# Found by name only: no explicit path.
+unset NERB_KQ7LIB
 export LD_LIBRARY_PATH="$scratch"
 export MONO_ENV_OPTIONS=--debug
 
