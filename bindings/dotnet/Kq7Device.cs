@@ -6,6 +6,7 @@ using System;
 using System.IO;
 using System.Runtime.ExceptionServices;
 using System.Runtime.InteropServices;
+using System.Threading;
 
 namespace Nerb.Kq7
 {
@@ -41,6 +42,8 @@ namespace Nerb.Kq7
         byte[] transfer = new byte[0];
         Exception pending;
         Action<string> log;
+        // Calls running on this device: more than none only inside a host function.
+        int depth;
 
         /// <summary>
         /// A device on a stream. Give it a short read timeout (10 ms on a
@@ -81,6 +84,7 @@ namespace Nerb.Kq7
             {
                 lock (callGate)
                 {
+                    RefuseInsideCall();
                     if (log == null)
                         Kq7Native.kq7_set_log(Handle, LogThunk, GCHandle.ToIntPtr(self));
                     log += value;
@@ -90,6 +94,7 @@ namespace Nerb.Kq7
             {
                 lock (callGate)
                 {
+                    RefuseInsideCall();
                     log -= value;
                     if (log == null && device != IntPtr.Zero)
                         Kq7Native.kq7_set_log(Handle, null, IntPtr.Zero);
@@ -172,11 +177,16 @@ namespace Nerb.Kq7
             }
         }
 
+        /// <summary>Cancels a call running on another thread, waits for it to end and closes the device.</summary>
         public void Dispose()
         {
-            Cancel();
+            if (!Monitor.IsEntered(callGate))
+                Cancel();
             lock (callGate)
+            {
+                RefuseInsideCall();
                 Close();
+            }
             GC.SuppressFinalize(this);
         }
 
@@ -206,7 +216,17 @@ namespace Nerb.Kq7
         {
             lock (callGate)
             {
-                int result = native(Handle);
+                IntPtr handle = Handle;
+                ++depth;
+                int result;
+                try
+                {
+                    result = native(handle);
+                }
+                finally
+                {
+                    --depth;
+                }
                 // The callbacks find this object through a weak handle.
                 GC.KeepAlive(this);
                 Exception error = pending;
@@ -217,6 +237,14 @@ namespace Nerb.Kq7
                     throw new Kq7Exception((Kq7Result)result, function);
                 return result;
             }
+        }
+
+        // The library ignores a new log function and must not lose the device
+        // while a call runs on it.
+        void RefuseInsideCall()
+        {
+            if (depth > 0)
+                throw new InvalidOperationException("not from inside a call on the same Kq7Device");
         }
 
         static LinkWrite WriterOf(Stream link)
