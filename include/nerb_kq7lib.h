@@ -83,7 +83,9 @@ KQ7_STATIC_ASSERT(offsetof(SensorInfoC, coeff) == 208, coeff_offset);
 KQ7_STATIC_ASSERT(offsetof(SensorInfoC, flag) == 224, flag_offset);
 
 /* Registers the host's serial functions; call it first. May be called again to
- * replace them. */
+ * replace them. The library keeps them until they are replaced, so they must
+ * stay callable that long (in a managed host: keep the delegates reachable),
+ * and they must return: never throw or unwind through the library. */
 KQ7_API void KQ7_CALL KQ7Set_Serial_FUN(SerialWriteFn write, SerialReadFn read);
 
 /* Creates the sensor object and reads identification, band count and
