@@ -42,6 +42,10 @@ public:
 
     const SensorPlace& Place() const { return place_; }
 
+    // The device itself, for a host that drives it from a thread of its own
+    // (kq7 serve). It stays open as long as this Sensor.
+    kq7_device* Handle() { return device_.get(); }
+
     // Identifies the sensor; the record stays available through Info().
     const SensorInfoC& Identify();
     const SensorInfoC& Info() const { return info_; }

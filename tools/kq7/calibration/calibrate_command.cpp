@@ -24,10 +24,10 @@ constexpr int kLampCaptures = 8;
 constexpr double kSaturationShare = 0.98;
 
 // What was measured, ahead of the calibration's own report.
-std::string Heading(const SensorInfoC& info, const Sensor::Exposure& exposure) {
+std::string Heading(const SensorInfoC& info, const kq7::Exposure& exposure) {
     return std::string("wavelength calibration of ") + info.identField1 + "-" + info.identField2 +
            " against the mercury-argon lamp\nshutter value " + std::to_string(exposure.shutter) +
-           (exposure.inRange ? "" : " (exposure out of range)") + ", mean of " + std::to_string(kLampCaptures) +
+           (exposure.inWindow ? "" : " (exposure out of range)") + ", mean of " + std::to_string(kLampCaptures) +
            " captures\n";
 }
 
@@ -42,7 +42,7 @@ void RunCalibrate(Sensor& sensor, const CalibrateOptions& options) {
         kq7sim::UseInProcessLightSource(kq7sim::LightSource::MercuryArgon);
     }
     const SensorInfoC& info = sensor.Identify();
-    const Sensor::Exposure exposure = sensor.AutoExposure(kLampPercent);
+    const kq7::Exposure exposure = sensor.AutoExposure(kLampPercent);
     const Acquisition lamp = CaptureMean(sensor, exposure.shutter, kLampCaptures);
 
     Calibration calibration = Calibrate(lamp.counts, CurrentCoefficients(info), ResolvedMercuryArgonLines(),

@@ -16,28 +16,12 @@
 #include "kq7/serve/http_server.h"
 #include "kq7/serve/listen_address.h"
 #include "kq7/serve/serve_limits.h"
-#include "kq7/serial_port.h"
-#include "sim/in_process.h"
 
 namespace kq7tool {
 
 namespace {
 
 using kq7serve::ListenAddress;
-
-// The host's two link functions, handed to the device as its context.
-struct Link {
-    SerialWriteFn write;
-    SerialReadFn read;
-};
-
-int64_t KQ7_CALL LinkWrite(void* context, const uint8_t* data, int64_t length) {
-    return static_cast<Link*>(context)->write(data, length);
-}
-
-int64_t KQ7_CALL LinkRead(void* context, uint8_t* dest, int64_t maxLength) {
-    return static_cast<Link*>(context)->read(dest, maxLength);
-}
 
 ListenAddress ListenOn(const ServeOptions& options) {
     if (options.listen.empty()) {
@@ -82,7 +66,7 @@ void WaitForStopSignal(const sigset_t& signals) {
 
 }  // namespace
 
-void RunServe(const Sensor& sensor, const ServeOptions& options) {
+void RunServe(Sensor& sensor, const ServeOptions& options) {
     const ListenAddress address = ListenOn(options);
     if (!kq7serve::IsLoopback(address.host)) {
         std::fprintf(stderr,
@@ -92,12 +76,9 @@ void RunServe(const Sensor& sensor, const ServeOptions& options) {
     }
     const sigset_t stopSignals = BlockStopSignals();
 
-    Link link = sensor.Place().virtualSensor ? Link{kq7sim::InProcessWrite, kq7sim::InProcessRead}
-                                             : Link{SerialPortWrite, SerialPortRead};
-    kq7_device* const device = kq7_open(LinkWrite, LinkRead, &link);
-    if (device == nullptr) {
-        throw Failure(kExitFailure, "cannot open the device: out of memory");
-    }
+    // The acquisition thread alone drives the sensor's device from here on;
+    // the sensor's link still ends a call at once when the port fails.
+    kq7_device* const device = sensor.Handle();
     kq7serve::Broadcast broadcast;
     kq7serve::Acquisition acquisition(device, broadcast);
     kq7serve::HttpServer server(acquisition, broadcast, sensor.Place(), NewToken());
@@ -105,7 +86,6 @@ void RunServe(const Sensor& sensor, const ServeOptions& options) {
     try {
         port = server.Bind(address);
     } catch (const std::runtime_error& error) {
-        kq7_close(device);
         throw Failure(kExitFailure, error.what());
     }
     // Scripts (and the tests) read the address from this first line.
@@ -118,7 +98,6 @@ void RunServe(const Sensor& sensor, const ServeOptions& options) {
     server.Stop();
     serving.join();
     acquisition.Stop();
-    kq7_close(device);
     std::fputs("kq7 serve: stopped\n", stderr);
 }
 

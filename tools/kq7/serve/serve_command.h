@@ -13,8 +13,9 @@ struct ServeOptions {
 };
 
 // Serves the sensor at `sensor`'s place until SIGINT or SIGTERM, then stops
-// the acquisition (cancelling the call that runs) and closes the device.
+// the acquisition (cancelling the call that runs); the device stays with
+// `sensor`.
 // Throws Failure.
-void RunServe(const Sensor& sensor, const ServeOptions& options);
+void RunServe(Sensor& sensor, const ServeOptions& options);
 
 }  // namespace kq7tool
