@@ -306,7 +306,8 @@ void CallDevice(kq7_device* device, Call call, FuzzedDataProvider& input) {
             break;
         }
         default: {
-            const double coeffs[4] = {input.ConsumeFloatingPoint<double>(), 0.0, 0.5, 400.0};
+            // One more than the four, so that a count of 5 stays inside the array.
+            const double coeffs[5] = {input.ConsumeFloatingPoint<double>(), 0.0, 0.5, 400.0, 0.0};
             result = kq7_write_coefficients(device, coeffs, input.ConsumeIntegralInRange<int>(3, 5));
             break;
         }
