@@ -3,6 +3,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <io.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -16,15 +19,24 @@ int g_dataFd = STDOUT_FILENO;
 
 [[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
+// Where the system allows it, programs started from kq7 inherit neither.
+#if defined(_WIN32)
+int DuplicateStdout() { return _dup(STDOUT_FILENO); }
+int OpenNullDevice() { return _open("NUL", _O_WRONLY | _O_NOINHERIT); }
+#else
+int DuplicateStdout() { return fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0); }
+int OpenNullDevice() { return open("/dev/null", O_WRONLY | O_CLOEXEC); }
+#endif
+
 }  // namespace
 
 void SeparateDataFromConsole(bool quiet) {
     std::fflush(stdout);
-    g_dataFd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    g_dataFd = DuplicateStdout();
     if (g_dataFd < 0) {
         ThrowErrno("dup stdout");
     }
-    const int console = quiet ? open("/dev/null", O_WRONLY | O_CLOEXEC) : STDERR_FILENO;
+    const int console = quiet ? OpenNullDevice() : STDERR_FILENO;
     if (console < 0 || dup2(console, STDOUT_FILENO) < 0) {
         ThrowErrno("redirect stdout");
     }
