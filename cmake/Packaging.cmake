@@ -44,4 +44,7 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
   "${PROJECT_DESCRIPTION}: command-line tool kq7 and virtual sensor kq7sim")
 
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake)
+endif()
 include(CPack)
