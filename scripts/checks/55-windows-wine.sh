@@ -44,7 +44,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 trap 'echo "55-windows-wine: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 
-say() { printf '== %s\n' "$*"; }
+say() { printf '== [%3d s] %s\n' "$SECONDS" "$*"; }
 
 # Runs a step with its output kept aside, shown only when it fails.
 quietly() {

@@ -3,8 +3,8 @@
  * __stdcall callbacks and drives the seven exports through the import library
  * and again through LoadLibraryA/GetProcAddress. A calling-convention mismatch
  * between host and DLL leaves the stack pointer a few bytes off after every
- * call; the host therefore records it on every callback entry (per call site)
- * and at the top of every loop, and fails on any drift.
+ * call; the host therefore records it on every callback entry (by its place
+ * in the loop) and at the top of every loop, and fails on any drift.
  *
  * Prints its figures on stderr (the library's own lines go to stdout); exits 0
  * when every check held. */
