@@ -15,7 +15,7 @@
 # with binfmt_misc under a name of this run for the run's duration. That
 # works whether or not the kernel runs 32-bit code itself (these machines'
 # kernels do not), and leaves dpkg and its architectures as they were.
-set -euo pipefail
+set -Eeuo pipefail
 cd "$(dirname "$0")/../.."
 root_dir=$PWD
 
@@ -33,6 +33,7 @@ declare -A prefix wine wineserver passed failed
 # shellcheck disable=SC2317 # run by the trap
 cleanup() {
   set +e
+  trap - ERR
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
   for arch in "${!prefix[@]}"; do
     WINEPREFIX=${prefix[$arch]} QEMU_LD_PREFIX=$work/i386-root timeout 30 "${wineserver[$arch]}" -k 2>/dev/null
