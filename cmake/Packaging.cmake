@@ -17,4 +17,7 @@ if(UNIX AND NOT APPLE)
   include(cmake/PackagingDebian.cmake)
 endif()
 
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake)
+endif()
 include(CPack)

@@ -14,3 +14,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Every program links the C, C++ and thread runtimes in, like the DLL, so a
+# Windows machine (or wine) runs it without MinGW's DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The test programs are Windows programs: list their tests when ctest runs
+# (under wine, or on Windows), not right after linking on the build machine.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

@@ -2,7 +2,11 @@
 // The built shared library, loaded as a host loads it. It has its own copy of
 // every piece of state (and the real clock), so it is driven through its
 // seven exports only, by a sensor that answers at once.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +23,21 @@ namespace kq7 {
 namespace {
 
 using test::Bytes;
+
+// Loading and symbol lookup as a host does it on each system.
+#if defined(_WIN32)
+using LibraryHandle = HMODULE;
+LibraryHandle OpenLibrary() { return LoadLibraryA(KQ7_SHARED_LIBRARY_PATH); }
+void* FindSymbol(LibraryHandle library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(library, name));
+}
+std::string LoadError() { return "LoadLibraryA failed, error " + std::to_string(GetLastError()); }
+#else
+using LibraryHandle = void*;
+LibraryHandle OpenLibrary() { return dlopen(KQ7_SHARED_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL); }
+void* FindSymbol(LibraryHandle library, const char* name) { return dlsym(library, name); }
+std::string LoadError() { return dlerror(); }
+#endif
 
 std::vector<uint8_t> sensorCommands;
 Bytes sensorLine;
@@ -63,22 +82,22 @@ protected:
     void SetUp() override {
         sensorCommands.clear();
         sensorLine.clear();
-        library = dlopen(KQ7_SHARED_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(library, nullptr) << dlerror();
+        library = OpenLibrary();
+        ASSERT_NE(library, nullptr) << LoadError();
     }
 
-    // No dlclose: unloading runs none of the library's code, so its last
+    // Never unloaded: unloading runs none of the library's code, so its last
     // Sensor would stay allocated behind an unmapped pointer, which the leak
     // checker rightly reports. Loaded, it stays reachable.
 
     template <typename Function>
     Function Resolve(const char* name) {
-        void* symbol = dlsym(library, name);
+        void* symbol = FindSymbol(library, name);
         EXPECT_NE(symbol, nullptr) << name;
         return reinterpret_cast<Function>(symbol);
     }
 
-    void* library = nullptr;
+    LibraryHandle library = nullptr;
 };
 
 TEST_F(SharedLibraryTest, IdentifiesThroughTheSevenExports) {
