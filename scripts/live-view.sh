@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-"$root"/scripts/setup-debian.sh build tools serve
+"$root"/scripts/setup-debian.sh build tools calibration serve
 cmake -S "$root" -B "$root"/build/release -DCMAKE_BUILD_TYPE=Release -DKQ7_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root"/build/release --target kq7 -j"$(nproc)"
 exec "$root"/build/release/tools/kq7 --sim serve "$@"
