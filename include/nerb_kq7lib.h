@@ -173,7 +173,9 @@ typedef void(KQ7_CALL *kq7_log_fn)(void *context, const char *line);
  * ran out. */
 KQ7_API kq7_device *KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void *context);
 
-/* Releases the device; NULL is allowed. Not while a call runs on it. */
+/* Releases the device; NULL is allowed. Ignored while a call runs on it
+ * (from inside its link or log functions, or from another thread): close it
+ * once that call has returned. */
 KQ7_API void KQ7_CALL kq7_close(kq7_device *device);
 
 /* Reads identification text, band count and wavelength coefficients; stops
