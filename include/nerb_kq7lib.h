@@ -173,7 +173,9 @@ typedef void(KQ7_CALL *kq7_log_fn)(void *context, const char *line);
  * ran out. */
 KQ7_API kq7_device *KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void *context);
 
-/* Releases the device; NULL is allowed. Not while a call runs on it. */
+/* Releases the device; NULL is allowed. Ignored while a call runs on it
+ * (from inside its link or log functions, or from another thread): close it
+ * once that call has returned. */
 KQ7_API void KQ7_CALL kq7_close(kq7_device *device);
 
 /* Reads identification text, band count and wavelength coefficients; stops
@@ -213,7 +215,8 @@ KQ7_API int KQ7_CALL kq7_write_coefficients(kq7_device *device, const double *co
 KQ7_API void KQ7_CALL kq7_cancel(kq7_device *device);
 
 /* Sends the device's log lines to `log` (NULL: silent, the default). The
- * callback runs inside the device's calls and must not call that device.
+ * callback runs inside the device's calls and must not call that device;
+ * it and `context` are kept until replaced or the device is closed.
  * Ignored while a call runs on the device. */
 KQ7_API void KQ7_CALL kq7_set_log(kq7_device *device, kq7_log_fn log, void *context);
 

@@ -111,7 +111,10 @@ public:
     // Safe from any thread and from a signal handler.
     void cancel() noexcept { kq7_cancel(device_); }
 
-    // An empty handler silences the device again.
+    // An empty handler silences the device again. Only while no call runs on
+    // this device (not from another thread during one, nor from inside a
+    // handler): the library then ignores the change and would go on calling
+    // the handler that this one frees.
     void setLog(LogHandler handler) {
         log_ = handler ? std::make_unique<LogHandler>(std::move(handler)) : nullptr;
         kq7_set_log(device_, log_ ? Forward : nullptr, log_.get());

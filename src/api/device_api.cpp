@@ -45,7 +45,14 @@ KQ7_API kq7_device* KQ7_CALL kq7_open(kq7_write_fn write, kq7_read_fn read, void
     return device;
 }
 
-KQ7_API void KQ7_CALL kq7_close(kq7_device* device) { delete device; }
+KQ7_API void KQ7_CALL kq7_close(kq7_device* device) {
+    // Taken like a call and never released: a close from inside the device's
+    // own call, or from another thread during one, would free what that call
+    // still uses.
+    if (device != nullptr && !device->inUse.exchange(true, std::memory_order_acquire)) {
+        delete device;
+    }
+}
 
 KQ7_API int KQ7_CALL kq7_identify(kq7_device* device) {
     return Run(device, true, kAnyState, [](kq7_device& d) {
