@@ -230,8 +230,9 @@ run_kq7_over_com_port() {
   rm -f "$bin/spectrum.csv"
   run_wine "$arch" "$bin" kq7.exe --port "${SIM_PORT^^}" -q capture --shutter 100 -o spectrum.csv \
     >"$work/capture.out" 2>"$work/capture.err" || status=$?
-  rows=$(($(wc -l <"$bin/spectrum.csv" 2>/dev/null || echo 1) - 1))
-  # One row per band that info reported, below a header.
+  # One row per band that info reported, below the '# key: value' lines and a header.
+  rows=$({ grep -v '^#' "$bin/spectrum.csv" 2>/dev/null || true; } | wc -l)
+  rows=$((rows > 0 ? rows - 1 : 0))
   grep -q "^bands: ${rows}[[:space:]]*$" "$work/info.out" || [ "$status" -ne 0 ] || status=1
   note "$arch" "$status" "kq7.exe capture -o: $rows rows: $(cat "$work/capture.err")"
   sed 's/^/  /' "$work/capture.out"

@@ -30,12 +30,18 @@ void OnInterrupt(int) {
 }  // namespace
 
 void CatchInterrupt() {
+#if defined(_WIN32)
+    // The C runtime calls the handler on a thread of its own, and puts the
+    // default handling back first: a second Ctrl-C ends kq7 at once.
+    signal(SIGINT, OnInterrupt);
+#else
     struct sigaction action{};
     action.sa_handler = OnInterrupt;
     // A second Ctrl-C ends kq7 at once, for whoever cannot wait for the clean end.
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 void CancelOnInterrupt(kq7_device* device) { g_device.store(device); }

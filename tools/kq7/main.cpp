@@ -15,8 +15,10 @@
 #include "kq7/failure.h"
 #include "kq7/interrupt.h"
 #include "kq7/option_placement.h"
-#include "kq7/serve/serve_command.h"
 #include "kq7/serial_port.h"
+#if defined(KQ7_WITH_SERVE)
+#include "kq7/serve/serve_command.h"
+#endif
 #include "kq7/versions.h"
 #include "sim/in_process.h"
 #include "sim/sim_config.h"
@@ -145,10 +147,12 @@ int main(int argc, char** argv) {
     calibrateCommand->callback(
         [&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunCalibrate(sensor, calibrate); }; });
 
+#if defined(KQ7_WITH_SERVE)
     kq7tool::ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "Show the live spectrum in a browser, with the bench's controls");
     serveCommand->add_option("--listen", serve.listen, "HOST:PORT to listen on (default 127.0.0.1:8477)");
     serveCommand->callback([&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunServe(sensor, serve); }; });
+#endif
 
     try {
         app.parse(argc, argv);

@@ -14,8 +14,20 @@ namespace kq7tool {
 
 namespace {
 
+#if defined(_WIN32)
+// Windows takes either slash; its access() refuses X_OK, and tells of a
+// folder only whether it is read-only.
+constexpr char kSeparators[] = "/\\";
+constexpr int kProbeFlags = O_WRONLY | O_APPEND;
+constexpr int kFolderAccess = W_OK;
+#else
+constexpr char kSeparators[] = "/";
+constexpr int kProbeFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY;
+constexpr int kFolderAccess = W_OK | X_OK;
+#endif
+
 std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.find_last_of(kSeparators);
     if (slash == std::string::npos) {
         return ".";
     }
@@ -33,7 +45,7 @@ void CheckWritable(const std::string& path) {
         return;
     }
     // O_APPEND without O_CREAT: an existing file is neither created nor cut.
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+    const int fd = open(path.c_str(), kProbeFlags);
     if (fd >= 0) {
         close(fd);
         return;
@@ -41,7 +53,7 @@ void CheckWritable(const std::string& path) {
     if (errno != ENOENT) {
         CannotWrite(path, errno);
     }
-    if (access(FolderOf(path).c_str(), W_OK | X_OK) != 0) {
+    if (access(FolderOf(path).c_str(), kFolderAccess) != 0) {
         CannotWrite(path, errno);
     }
 }

@@ -16,9 +16,10 @@ std::vector<int> SupportedBaudRates();
 class SerialPort : public ByteLink {
 public:
     // Opens `path` raw, 8N1, at `baud`, exclusively (TIOCEXCL and an advisory
-    // lock, so that a second program cannot talk over kq7), and discards
-    // whatever was pending on it. Throws Failure (kExitPortError) with the
-    // reason and a hint on its usual cause.
+    // lock, so that a second program cannot talk over kq7; a Windows COM port
+    // is exclusive by nature), and discards whatever was pending on it.
+    // Throws Failure (kExitPortError) with the reason and a hint on its usual
+    // cause.
     SerialPort(const std::string& path, int baud);
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
@@ -38,10 +39,14 @@ public:
     std::string Error() const override { return error_; }
 
 private:
+#if defined(_WIN32)
+    void* handle_ = nullptr;  // the port's HANDLE; the driver's timeouts do the waiting
+#else
     void WaitForRestOf(int64_t maxLength) const;
 
     int fd_ = -1;
     int64_t byteTimeUs_ = 0;  // transfer time of one byte at the port's rate
+#endif
     std::string error_;
 };
 

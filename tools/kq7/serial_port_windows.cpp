@@ -22,23 +22,42 @@ constexpr DWORD kQuietLineMs = 1;
 // every port is reachable through it.
 constexpr wchar_t kDeviceNamespace[] = L"\\\\.\\";
 
-HANDLE g_port = INVALID_HANDLE_VALUE;
+// The rates --baud takes: those of the POSIX port, so that a command line
+// means the same on both. The driver may still refuse one; the open then
+// says so.
+constexpr int kBaudRates[] = {1200,   2400,   4800,   9600,   19200,   38400,   57600,   115200,
+                              230400, 460800, 921600, 1000000, 2000000, 3000000, 4000000};
 
-std::string LastErrorText() {
-    const DWORD error = GetLastError();
+std::string ErrorText(DWORD error) {
     char text[256] = {};
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                         text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+    std::string message(text, std::min<size_t>(length, sizeof text));
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                message.back() == '.')) {
         message.pop_back();
     }
     return message.empty() ? "error " + std::to_string(error) : message;
 }
 
+std::string LastErrorText() { return ErrorText(GetLastError()); }
+
+// The reason an open failed, with a hint on its usual cause.
+std::string OpenFailure(const std::string& path, DWORD error) {
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+        return "port " + path + " in use by another program (close it: a COM port serves one program at a time)";
+    }
+    std::string message = "cannot open port " + path + ": " + ErrorText(error);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        message += " (no such port: is the adapter plugged in? Device Manager lists the ports under "
+                   "Ports (COM & LPT))";
+    }
+    return message;
+}
+
 std::wstring DevicePath(const std::string& path) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
+    std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
     return wide.rfind(kDeviceNamespace, 0) == 0 ? wide : kDeviceNamespace + wide;
 }
@@ -71,12 +90,15 @@ void MakeRaw8N1(DCB& settings, int baud) {
 
 }  // namespace
 
-void OpenSerialPort(const std::string& path, int baud) {
-    // No sharing: a COM port is exclusive by nature; this says so at once.
+std::vector<int> SupportedBaudRates() { return {std::begin(kBaudRates), std::end(kBaudRates)}; }
+
+SerialPort::SerialPort(const std::string& path, int baud) {
+    // No sharing: a second program's open fails, and so does ours while
+    // another program holds the port.
     const HANDLE port =
         CreateFileW(DevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
-        throw Failure(kExitPortError, "cannot open port " + path + ": " + LastErrorText());
+        throw Failure(kExitPortError, OpenFailure(path, GetLastError()));
     }
     DCB settings{};
     settings.DCBlength = sizeof settings;
@@ -100,18 +122,18 @@ void OpenSerialPort(const std::string& path, int baud) {
         Fail(port, "port " + path + " does not take " + std::to_string(baud) + " baud 8N1");
     }
     PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
-    if (g_port != INVALID_HANDLE_VALUE) {
-        CloseHandle(g_port);
-    }
-    g_port = port;
+    handle_ = port;
 }
 
-int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length) {
+SerialPort::~SerialPort() { CloseHandle(static_cast<HANDLE>(handle_)); }
+
+int64_t SerialPort::Write(const uint8_t* data, int64_t length) {
     int64_t written = 0;
     while (written < length) {
         const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(length - written, MAXDWORD));
         DWORD n = 0;
-        if (!WriteFile(g_port, data + written, chunk, &n, nullptr)) {
+        if (!WriteFile(static_cast<HANDLE>(handle_), data + written, chunk, &n, nullptr)) {
+            error_ = LastErrorText();
             return -1;
         }
         written += n;
@@ -119,19 +141,18 @@ int64_t KQ7_CALL SerialPortWrite(const uint8_t* data, int64_t length) {
     return written;
 }
 
-int64_t KQ7_CALL SerialPortRead(uint8_t* dest, int64_t maxLength) {
+int64_t SerialPort::Read(uint8_t* dest, int64_t maxLength) {
     if (maxLength <= 0) {
         return 0;
     }
     const DWORD wanted = static_cast<DWORD>(std::min<int64_t>(maxLength, MAXDWORD));
     DWORD n = 0;
-    if (ReadFile(g_port, dest, wanted, &n, nullptr)) {
-        return n;
+    if (!ReadFile(static_cast<HANDLE>(handle_), dest, wanted, &n, nullptr)) {
+        // An unplugged adapter: nothing will come any more.
+        error_ = LastErrorText();
+        return -1;
     }
-    // Unplugged or failed: nothing will come, but the library keeps asking
-    // until its time limit; do not spin meanwhile.
-    Sleep(kReadWaitMs);
-    return 0;
+    return n;
 }
 
 }  // namespace kq7tool

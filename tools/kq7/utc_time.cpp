@@ -10,7 +10,11 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point time, bool withMi
     using namespace std::chrono;
     const time_t seconds = system_clock::to_time_t(time);
     std::tm utc{};
+#if defined(_WIN32)
+    gmtime_s(&utc, &seconds);
+#else
     gmtime_r(&seconds, &utc);
+#endif
     char text[40];
     const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
     std::string result(text, length);
