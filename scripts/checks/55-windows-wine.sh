@@ -17,6 +17,7 @@
 # kernels do not), and leaves dpkg and its architectures as they were.
 set -Eeuo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/lib/kq7sim.sh
 root_dir=$PWD
 
 readonly ARCHES=(x86_64 i686)
@@ -214,13 +215,9 @@ run_test_program() {
 # kq7.exe with COM5 led by wine to kq7sim's pseudo-terminal.
 run_kq7_over_com_port() {
   local arch=$1 bin=$2 device
-  "$sim_build/tools/kq7sim" --pty >"$work/sim.out" 2>"$work/sim.err" &
-  sim_pid=$!
-  for _ in $(seq 50); do
-    device=$(head -n 1 "$work/sim.out")
-    [ -n "$device" ] && break
-    sleep 0.1
-  done
+  start_kq7sim "$sim_build/tools/kq7sim" "$work" || true
+  sim_pid=$kq7sim_pid
+  device=$kq7sim_port
   ln -sfn "$device" "${prefix[$arch]}/dosdevices/$SIM_PORT"
   local status=0 rows
   run_wine "$arch" "$bin" kq7.exe --port "${SIM_PORT^^}" -q info >"$work/info.out" 2>"$work/info.err" || status=$?

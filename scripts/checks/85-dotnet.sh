@@ -8,6 +8,7 @@
 # package installs it.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/lib/kq7sim.sh
 
 # mcs, the runtime, and System.dll (SerialPort) with libMonoPosixHelper.
 packages=(mono-mcs mono-runtime libmono-system4.0-cil)
@@ -43,14 +44,9 @@ unset NERB_KQ7LIB
 export LD_LIBRARY_PATH="$scratch"
 export MONO_ENV_OPTIONS=--debug
 
-"$build/tools/kq7sim" --pty >"$scratch/sim.out" 2>"$scratch/sim.err" &
-sim=$!
-for _ in $(seq 50); do
-  port=$(head -n 1 "$scratch/sim.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$scratch/sim.err"; exit 1; }
+start_kq7sim "$build/tools/kq7sim" "$scratch" || { sim=$kq7sim_pid; exit 1; }
+sim=$kq7sim_pid
+port=$kq7sim_port
 
 LD_PRELOAD="$PWD/$out/pty_modem_lines.so" timeout 60 mono "$out/SerialSample.exe" "$port" | tee "$scratch/sample.out"
 grep -q '^KQ7 SIM00042: 512 bands, ' "$scratch/sample.out"
