@@ -4,10 +4,10 @@
     with kq7.Spectrometer("/dev/ttyUSB0") as sensor:
         spectrum = sensor.capture(sensor.auto_exposure(90))
 
-The package drives the shared library nerb_kq7lib through ctypes, one library
-device per Spectrometer. It finds the library in this checkout's build tree or
-installed; set NERB_KQ7LIB to its path otherwise. The library's log lines go
-to the logger "kq7" at DEBUG.
+The package drives the shared library nerb_kq7lib through ctypes; each
+Spectrometer opens a device of its own on its port. The library is taken from
+the checkout's build folders or from where it is installed; NERB_KQ7LIB names
+another file. The library's log lines go to the logger "kq7" at DEBUG.
 """
 from .errors import (
     Cancelled,
