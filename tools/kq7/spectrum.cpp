@@ -2,15 +2,15 @@
 #include "kq7/spectrum.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 
+#include "kq7/coefficient_write.h"
 #include "sensor/wavelength.h"
 
 namespace kq7tool {
 
 std::vector<double> Wavelengths(const SensorInfoC& info) {
-    const std::array<double, 4> a{info.coeff[0], info.coeff[1], info.coeff[2], info.coeff[3]};
+    const Coefficients a = CurrentCoefficients(info);
     std::vector<double> wavelengths;
     for (int band = 1; band <= info.bandnumber; ++band) {
         wavelengths.push_back(kq7::Wavelength(a, band));
