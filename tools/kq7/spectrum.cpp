@@ -18,24 +18,33 @@ std::vector<double> Wavelengths(const SensorInfoC& info) {
     return wavelengths;
 }
 
+void CaptureSum::Add(const std::vector<uint16_t>& samples, int fullScale) {
+    sum_.resize(samples.size(), 0.0);
+    saturated_.resize(samples.size(), false);
+    for (size_t band = 0; band < samples.size(); ++band) {
+        sum_[band] += samples[band];
+        saturated_[band] = saturated_[band] || samples[band] >= fullScale;
+    }
+    ++captures_;
+}
+
+Acquisition CaptureSum::Mean() const {
+    Acquisition result;
+    result.counts = sum_;
+    for (double& value : result.counts) {
+        value /= captures_;
+    }
+    result.saturatedBands = static_cast<int>(std::count(saturated_.begin(), saturated_.end(), true));
+    return result;
+}
+
 Acquisition CaptureMean(Sensor& sensor, int shutter, int times) {
     const int fullScale = sensor.Info().maxValue;
-    Acquisition result;
-    std::vector<bool> saturated;
+    CaptureSum sum;
     for (int i = 0; i < times; ++i) {
-        const std::vector<uint16_t> samples = sensor.Capture(shutter);
-        result.counts.resize(samples.size(), 0.0);
-        saturated.resize(samples.size(), false);
-        for (size_t band = 0; band < samples.size(); ++band) {
-            result.counts[band] += samples[band];
-            saturated[band] = saturated[band] || samples[band] >= fullScale;
-        }
+        sum.Add(sensor.Capture(shutter), fullScale);
     }
-    for (double& value : result.counts) {
-        value /= times;
-    }
-    result.saturatedBands = static_cast<int>(std::count(saturated.begin(), saturated.end(), true));
-    return result;
+    return sum.Mean();
 }
 
 std::vector<double> SubtractDark(const std::vector<double>& light, const std::vector<double>& dark) {

@@ -2,6 +2,7 @@
 // Spectra as kq7 captures and writes them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,20 @@ std::vector<double> Wavelengths(const SensorInfoC& info);
 struct Acquisition {
     std::vector<double> counts;
     int saturatedBands = 0;  // bands at full scale in any of the captures
+};
+
+// Captures summed band by band into their mean, for whoever drives the
+// captures (kq7's commands, kq7 serve's acquisition thread).
+class CaptureSum {
+public:
+    void Add(const std::vector<uint16_t>& samples, int fullScale);
+    // The mean of what was added (nothing: no bands).
+    Acquisition Mean() const;
+
+private:
+    std::vector<double> sum_;
+    std::vector<bool> saturated_;
+    int captures_ = 0;
 };
 
 // The mean of `times` captures at `shutter`. Throws Failure.

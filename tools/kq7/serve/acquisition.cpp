@@ -232,7 +232,7 @@ void Acquisition::CaptureAndPublish() {
 int Acquisition::CaptureMean(int shutter, int average, std::vector<double>& mean, bool& saturated) {
     const size_t bands = static_cast<size_t>(std::max(info_.bandnumber, 0));
     std::vector<uint16_t> samples(bands);
-    mean.assign(bands, 0.0);
+    kq7tool::CaptureSum sum;
     for (int i = 0; i < average; ++i) {
         if (!SleepUntil(nextCapture_)) {
             return KQ7_ERR_CANCELLED;
@@ -247,14 +247,11 @@ int Acquisition::CaptureMean(int shutter, int average, std::vector<double>& mean
             recentCaptures_.erase(recentCaptures_.begin());
         }
         recentCaptures_.push_back(start);
-        for (size_t band = 0; band < bands; ++band) {
-            mean[band] += samples[band];
-            saturated = saturated || samples[band] >= info_.maxValue;
-        }
+        sum.Add(samples, info_.maxValue);
     }
-    for (double& value : mean) {
-        value /= average;
-    }
+    kq7tool::Acquisition result = sum.Mean();
+    mean = std::move(result.counts);
+    saturated = result.saturatedBands > 0;
     return KQ7_OK;
 }
 
