@@ -25,9 +25,7 @@ protected:
 TEST_F(CppWrapperTest, CapturesIntoAVectorOfTheBandCountAndLogsToAFunction) {
     std::vector<std::string> lines;
     device.setLog([&](const char* line) { lines.emplace_back(line); });
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("ABC-123")));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(3)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
+    test::QueueIdentification(host, "ABC-123", 3);
     host.QueueReply(Frame(CMD_SET_SHUTTER, {}));
     host.QueueReply(Frame(CMD_GET_DATA, test::SpectrumPayload({7, 8, 9, 10})));
     Device moved = std::move(device);

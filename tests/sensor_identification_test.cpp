@@ -135,35 +135,23 @@ TEST(WavelengthTest, ProductsAreRoundedBeforeTheyAreSummed) {
     EXPECT_EQ(static_cast<float>(Wavelength({1.5e-7, -3e-4, 0.3, 400.00001679277341}, 113)), 430.285767f);
 }
 
+// Zero bands still give the coefficient line.
 TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("X")));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload({1e-9, -2.5e-05, 300.0, 1234567.0})));
+    test::QueueIdentification(host, "X", 0, {1e-9, -2.5e-05, 300.0, 1234567.0});
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
               std::vector<std::string>{"a0:1e-09  a1:-2.5e-05  a2:300  a3:1.23457e+06"});
+    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 0);
 }
 
 TEST_F(IdentificationTest, CoefficientLineKeepsItsFormatUnderTheHostsGlobalLocale) {
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("X")));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload({0.0, 0.0, 0.5, 1234.5})));
+    test::QueueIdentification(host, "X", 0, {0.0, 0.0, 0.5, 1234.5});
     const test::ForeignGlobalLocale locale;
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
               std::vector<std::string>{"a0:0  a1:0  a2:0.5  a3:1234.5"});
-}
-
-TEST_F(IdentificationTest, ZeroBandsStillGiveTheCoefficientLine) {
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload("ABC-123")));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(0)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
-    test::ConsoleCapture console;
-    ASSERT_EQ(KQ7SensorInit(), 1);
-    EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:").size(), 1u);
-    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 0);
 }
 
 struct SplitCase {
@@ -177,9 +165,7 @@ void PrintTo(const SplitCase& c, std::ostream* os) { *os << ::testing::PrintToSt
 class IdentSplitTest : public test::SensorBench, public ::testing::WithParamInterface<SplitCase> {};
 
 TEST_P(IdentSplitTest, FieldsAreTheFirstTwoPiecesAndTheLineIsTheWholeText) {
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload(GetParam().reply)));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(512)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
+    test::QueueIdentification(host, GetParam().reply);
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
     const std::string output = console.Take();
@@ -198,9 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, IdentSplitTest,
                                            SplitCase{"", "", ""}));
 
 TEST_F(IdentificationTest, NulInsideTheReplyEndsTheText) {
-    host.QueueReply(Frame(CMD_GET_IDENT, {'A', 'B', 0x00, 'C', 'D', '-', 'E', 'F'}));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(512)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
+    test::QueueIdentification(host, std::string("AB\0CD-EF", 8));
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
     const std::string output = console.Take();
@@ -242,9 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(IdentificationTest, ReplyOf100BytesOrMoreIsCutTo99) {
     const std::string reply = std::string(50, 'A') + "-" + std::string(69, 'B');
-    host.QueueReply(Frame(CMD_GET_IDENT, test::TextPayload(reply)));
-    host.QueueReply(Frame(CMD_GET_BANDNUMBER, test::BigEndianInt32(512)));
-    host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
+    test::QueueIdentification(host, reply);
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_NE(console.Take().find("\n" + reply.substr(0, 99) + "\n"), std::string::npos);

@@ -57,10 +57,14 @@ std::vector<std::string> LinesStartingWith(const std::string& console, const std
     return lines;
 }
 
-int SensorBench::Identify(const std::string& ident, int32_t bands, const Coefficients& coeffs) {
+void QueueIdentification(ScriptedHost& host, const std::string& ident, int32_t bands, const Coefficients& coeffs) {
     host.QueueReply(Frame(CMD_GET_IDENT, TextPayload(ident)));
     host.QueueReply(Frame(CMD_GET_BANDNUMBER, BigEndianInt32(bands)));
     host.QueueReply(Frame(CMD_GET_COEFF, CoefficientPayload(coeffs)));
+}
+
+int SensorBench::Identify(const std::string& ident, int32_t bands, const Coefficients& coeffs) {
+    QueueIdentification(host, ident, bands, coeffs);
     ConsoleCapture console;
     return KQ7SensorInit();
 }

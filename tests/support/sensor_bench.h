@@ -39,6 +39,10 @@ Bytes CoefficientPayload(const Coefficients& a);
 Bytes SpectrumPayload(const std::vector<uint16_t>& samples);
 Bytes TextPayload(const std::string& text);
 
+// Queues the three replies an identification asks for, in its order.
+void QueueIdentification(ScriptedHost& host, const std::string& ident = "ABC-123", int32_t bands = 512,
+                         const Coefficients& coeffs = kLinearCoefficients);
+
 // The lines of `console` that begin with `prefix`, each without its line end.
 std::vector<std::string> LinesStartingWith(const std::string& console, const std::string& prefix);
 
