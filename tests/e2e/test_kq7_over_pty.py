@@ -138,20 +138,15 @@ def test_corrupted_replies_fail_the_identification(simulator):
     (("--sim", "--shutter", "5", "capture"), 64,
      "kq7: --shutter is an option of the command capture: give it after the command"),
     (("--sim", "--port", "/dev/ttyS0", "info"), 64, "kq7: --port excludes --sim"),
+    (("--port", "/dev/no-such-port", "info"), 2, "kq7: cannot open port /dev/no-such-port"),
 ], ids=["no-command", "bad-shutter", "baud-without-port", "unsupported-baud", "no-sensor", "global-option-after",
-        "command-option-before", "sim-and-port"])
+        "command-option-before", "sim-and-port", "missing-port"])
 def test_wrong_command_lines_give_one_line_and_a_status(args, status, message):
     result = kq7(*args)
     assert result.returncode == status
     assert result.stdout == ""
     assert len(result.stderr.splitlines()) == 1
     assert result.stderr.startswith(message)
-
-
-def test_missing_port_is_reported():
-    result = kq7("--port", "/dev/no-such-port", "info")
-    assert result.returncode != 0
-    assert result.stderr.startswith("kq7: cannot open port /dev/no-such-port")
 
 
 def test_simulator_exits_cleanly_on_sigterm():
