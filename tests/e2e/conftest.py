@@ -20,6 +20,11 @@ KQ7SIM = os.environ.get("KQ7SIM_BIN", str(TOOLS / "kq7sim"))
 RUN_TIMEOUT_S = 30
 
 
+def kq7(*args, **kwargs):
+    """Runs kq7 ARGS (subprocess.run's KWARGS) with no sensor of its own; returns the CompletedProcess."""
+    return subprocess.run([KQ7, *args], capture_output=True, text=True, timeout=RUN_TIMEOUT_S, **kwargs)
+
+
 class Simulator:
     """One kq7sim --pty process, stopped by stop()."""
 
@@ -37,13 +42,7 @@ class Simulator:
 
     def kq7(self, *args, **kwargs):
         """Runs kq7 --port PORT -q ARGS (subprocess.run's KWARGS); returns the CompletedProcess."""
-        return subprocess.run(
-            [KQ7, "--port", self.port, "-q", *args],
-            capture_output=True,
-            text=True,
-            timeout=RUN_TIMEOUT_S,
-            **kwargs,
-        )
+        return kq7("--port", self.port, "-q", *args, **kwargs)
 
     def stop(self):
         if self.process.poll() is None:
@@ -65,6 +64,15 @@ def simulator(request):
     sim = Simulator(*args)
     yield sim
     sim.stop()
+
+
+@pytest.fixture
+def pty():
+    """(master, slave) descriptors of a fresh pseudo-terminal."""
+    master, slave = os.openpty()
+    yield master, slave
+    os.close(master)
+    os.close(slave)
 
 
 def split_csv(text):

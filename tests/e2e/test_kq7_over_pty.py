@@ -1,11 +1,10 @@
 # SPDX-License-Identifier: MIT
 """kq7 against kq7sim over a real pseudo-terminal."""
-import subprocess
 import time
 
 import pytest
 
-from conftest import KQ7, RUN_TIMEOUT_S, Simulator, elapsed, read_csv, split_csv
+from conftest import Simulator, elapsed, kq7, read_csv, split_csv
 
 BANDS = 512
 FULL_SCALE = 65535
@@ -60,8 +59,7 @@ def test_csv_to_standard_output_is_clean(simulator, command):
 
 @pytest.mark.parametrize("verbose", [(), ("-v",)], ids=["quiet", "verbose"])
 def test_library_lines_go_to_standard_error_with_verbose_only(simulator, verbose):
-    result = subprocess.run([KQ7, "--port", simulator.port, *verbose, "info"], capture_output=True, text=True,
-                            timeout=RUN_TIMEOUT_S)
+    result = kq7("--port", simulator.port, *verbose, "info")
     assert ("Data from sensor: 55 aa" in result.stderr) == bool(verbose)
     assert "Data from sensor" not in result.stdout
 
@@ -134,20 +132,21 @@ def test_corrupted_replies_fail_the_identification(simulator):
     (("capture", "--shutter", "0"), 64, "kq7: --shutter: Value 0 not in range"),
     (("--baud", "9600", "info"), 64, "kq7: --baud requires --port"),
     (("--port", "/dev/no-such-port", "--baud", "12345", "info"), 64, "kq7: --baud: 12345 not in {1200,"),
-], ids=["no-command", "bad-shutter", "baud-without-port", "unsupported-baud"])
+    (("info",), 64, "kq7: no sensor named: give its serial port with --port PATH, or --sim for the built-in virtual"),
+    (("--sim", "capture", "--shutter", "5", "-q"), 64,
+     "kq7: -q is an option of kq7 itself: give it before the command, as in kq7 -q ... capture ..."),
+    (("--sim", "--shutter", "5", "capture"), 64,
+     "kq7: --shutter is an option of the command capture: give it after the command"),
+    (("--sim", "--port", "/dev/ttyS0", "info"), 64, "kq7: --port excludes --sim"),
+    (("--port", "/dev/no-such-port", "info"), 2, "kq7: cannot open port /dev/no-such-port"),
+], ids=["no-command", "bad-shutter", "baud-without-port", "unsupported-baud", "no-sensor", "global-option-after",
+        "command-option-before", "sim-and-port", "missing-port"])
 def test_wrong_command_lines_give_one_line_and_a_status(args, status, message):
-    result = subprocess.run([KQ7, *args], capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+    result = kq7(*args)
     assert result.returncode == status
     assert result.stdout == ""
     assert len(result.stderr.splitlines()) == 1
     assert result.stderr.startswith(message)
-
-
-def test_missing_port_is_reported():
-    result = subprocess.run([KQ7, "--port", "/dev/no-such-port", "info"], capture_output=True, text=True,
-                            timeout=RUN_TIMEOUT_S)
-    assert result.returncode != 0
-    assert result.stderr.startswith("kq7: cannot open port /dev/no-such-port")
 
 
 def test_simulator_exits_cleanly_on_sigterm():

@@ -44,14 +44,12 @@ protected:
     const std::array<double, 4> truth = kq7sim::DefaultCoefficients(GetParam());
 };
 
-TEST_P(CalibrationFitTest, RecoversTheCubicFromNoisyLines) {
-    const OutlierFreeFit result = FitRejectingOutliers(Lines(15), GetParam());
-    EXPECT_TRUE(result.rejected.empty());
-    EXPECT_LT(WorstErrorNm(result.fit.coefficients), 3 * kNoiseNm);
-    EXPECT_NEAR(result.fit.rmsNm, kNoiseNm, kNoiseNm / 2);
-}
+TEST_P(CalibrationFitTest, RecoversTheCubicFromNoisyLinesRejectingOnlyAMisidentifiedOne) {
+    const OutlierFreeFit clean = FitRejectingOutliers(Lines(15), GetParam());
+    EXPECT_TRUE(clean.rejected.empty());
+    EXPECT_LT(WorstErrorNm(clean.fit.coefficients), 3 * kNoiseNm);
+    EXPECT_NEAR(clean.fit.rmsNm, kNoiseNm, kNoiseNm / 2);
 
-TEST_P(CalibrationFitTest, RejectsAMisidentifiedLine) {
     std::vector<LineMatch> lines = Lines(12);
     lines[4].knownNm += 1.0;
     const OutlierFreeFit result = FitRejectingOutliers(lines, GetParam());

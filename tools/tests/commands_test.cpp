@@ -7,6 +7,7 @@
 #include "kq7/byte_link.h"
 #include "link/frame_format.h"
 #include "sim/in_process.h"
+#include "support/console_capture.h"
 #include "support/fake_clock.h"
 
 namespace kq7tool {
@@ -32,13 +33,12 @@ TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     kq7sim::StartInProcess(kq7sim::SimConfig{});
     LosingDarkCaptures link;
     Sensor sensor(link, {"sim", 0, true}, false);
-    testing::internal::CaptureStdout();
+    kq7::test::ConsoleCapture console;
 
     CaptureOptions options;
     options.shutter = 100;
     options.dark = true;
     EXPECT_THROW(RunCapture(sensor, options), Failure);
-    testing::internal::GetCapturedStdout();
     EXPECT_TRUE(kq7sim::InProcessSensor().ShutterOpen());
 }
 

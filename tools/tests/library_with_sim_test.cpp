@@ -8,6 +8,7 @@
 
 #include "nerb_kq7lib.h"
 #include "sim/in_process.h"
+#include "support/console_capture.h"
 
 namespace kq7sim {
 namespace {
@@ -22,16 +23,16 @@ protected:
         config.fault = GetParam();
         StartInProcess(config);
         KQ7Set_Serial_FUN(InProcessWrite, InProcessRead);
-        // The library's console lines stay out of the test log.
-        testing::internal::CaptureStdout();
     }
-    void TearDown() override { testing::internal::GetCapturedStdout(); }
 
     std::vector<uint16_t> Capture(int shutter) {
         std::vector<uint16_t> samples(512);
         EXPECT_EQ(KQ7GetData(samples.data(), shutter), 512);
         return samples;
     }
+
+    // The library's console lines stay out of the test log.
+    kq7::test::ConsoleCapture console;
 };
 
 TEST_P(LibraryWithSimTest, IdentifiesTheSensor) {

@@ -9,6 +9,7 @@
 #include "link/frame_codec.h"
 #include "link/frame_format.h"
 #include "link/byte_order.h"
+#include "sensor/wavelength.h"
 
 namespace kq7sim {
 namespace {
@@ -174,10 +175,8 @@ TEST(VirtualSensorConfig, RejectsBandCountsTheLibraryCannotTake) {
 
 TEST(VirtualSensorConfig, WavelengthsSpanTheSameRangeForAnyBandCount) {
     for (int bands : {256, 512, 2048}) {
-        const auto a = DefaultCoefficients(bands);
-        const auto at = [&](double n) { return ((a[0] * n + a[1]) * n + a[2]) * n + a[3]; };
-        EXPECT_NEAR(at(1), 340, 3) << bands;
-        EXPECT_NEAR(at(bands), 1027, 1) << bands;
+        EXPECT_NEAR(Wavelength(DefaultCoefficients(bands), 1), 340, 3) << bands;
+        EXPECT_NEAR(Wavelength(DefaultCoefficients(bands), bands), 1027, 1) << bands;
     }
 }
 
