@@ -3,6 +3,7 @@
 library calls them."""
 import ctypes
 import time
+import types
 
 import pytest
 
@@ -12,7 +13,7 @@ DEVICE = 0x1234
 
 
 class FakePort:
-    timeout = 0.001
+    """A serial port holding `incoming`; every read or write raises `error` if set."""
 
     def __init__(self, incoming=b"", error=None):
         self.incoming = bytearray(incoming)
@@ -38,19 +39,12 @@ class FakePort:
         self.written += data
 
 
-class FakeLibrary:
-    def __init__(self):
-        self.cancelled = []
-
-    def kq7_cancel(self, device):
-        self.cancelled.append(device)
-
-
 def _link(port):
-    library = FakeLibrary()
-    link = DeviceLink(port, library, "test")
+    """A link on `port` whose library records the devices it cancels."""
+    cancelled = []
+    link = DeviceLink(port, types.SimpleNamespace(kq7_cancel=cancelled.append), "test")
     link.device = DEVICE
-    return link, library
+    return link, cancelled
 
 
 def _read(link, size):
@@ -59,7 +53,7 @@ def _read(link, size):
     return bytes(buffer[:count])
 
 
-def test_small_reads_are_served_from_one_refill():
+def test_small_reads_are_served_from_one_refill_and_writes_send_exactly_the_given_bytes():
     frame = bytes(i % 251 for i in range(1035))
     port = FakePort(frame)
     link, _ = _link(port)
@@ -67,38 +61,33 @@ def test_small_reads_are_served_from_one_refill():
     assert b"".join(pieces) == frame
     assert port.reads == 1
     assert _read(link, 10) == b""
+    written = (ctypes.c_uint8 * 8)(0x55, 0xAA, 0x61, 0x00, 0x01, 0x00, 0x12, 0x34)
+    assert link.write_fn(None, written, 7) == 7
+    assert port.written == bytes(written)[:7]
 
 
-def test_write_sends_exactly_the_given_bytes():
-    port = FakePort()
-    link, _ = _link(port)
-    frame = (ctypes.c_uint8 * 8)(0x55, 0xAA, 0x61, 0x00, 0x01, 0x00, 0x12, 0x34)
-    assert link.write_fn(None, frame, 7) == 7
-    assert port.written == bytes(frame)[:7]
-
-
-@pytest.mark.parametrize("callback", ["read", "write"])
+@pytest.mark.parametrize("callback", [
+    lambda link: _read(link, 2),
+    lambda link: link.write_fn(None, (ctypes.c_uint8 * 1)(0), 1),
+], ids=["read", "write"])
 @pytest.mark.parametrize("error", [OSError("port gone"), KeyboardInterrupt()])
 def test_exception_in_a_callback_cancels_the_device_and_is_kept(callback, error):
     port = FakePort(b"\x55\xaa", error=error)
-    link, library = _link(port)
-    if callback == "read":
-        assert _read(link, 2) == b""
-    else:
-        assert link.write_fn(None, (ctypes.c_uint8 * 1)(0), 1) == 0
-    assert library.cancelled == [DEVICE]
+    link, cancelled = _link(port)
+    assert not callback(link)  # nothing read, nothing written
+    assert cancelled == [DEVICE]
     assert link.failure is error
     # Until the call returns, the port is left alone and the cancel repeated.
     reads = port.reads
     assert _read(link, 2) == b""
     assert port.reads == reads
-    assert library.cancelled == [DEVICE, DEVICE]
+    assert cancelled == [DEVICE, DEVICE]
 
 
 def test_passed_deadline_cancels_without_reading():
     port = FakePort(b"\x55\xaa")
-    link, library = _link(port)
+    link, cancelled = _link(port)
     link.begin_call(time.monotonic() - 1)
     assert _read(link, 2) == b""
-    assert link.timed_out and library.cancelled == [DEVICE]
+    assert link.timed_out and cancelled == [DEVICE]
     assert port.reads == 0

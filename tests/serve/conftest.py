@@ -108,20 +108,33 @@ class EventStream:
         self.connection.close()
 
 
+def stop_cleanly(running):
+    status, stderr = running.stop()
+    assert status == 0 and "kq7 serve: stopped" in stderr, stderr
+
+
 @pytest.fixture(scope="module")
 def server():
     """kq7 --sim serve, stopped with Ctrl-C after the module; it must end cleanly."""
     running = Server("--sim")
     yield running
-    status, stderr = running.stop()
-    assert status == 0 and "kq7 serve: stopped" in stderr, stderr
+    stop_cleanly(running)
+
+
+@pytest.fixture
+def own_server():
+    """Starts kq7 serve with the given options for one test; each must end cleanly on Ctrl-C."""
+    started = []
+    yield lambda *kq7_args: started.append(Server(*kq7_args)) or started[-1]
+    for running in started:
+        stop_cleanly(running)
 
 
 @pytest.fixture
 def events(server):
-    """Opens event streams on the module's server; closed after the test."""
+    """Opens event streams on the module's server or the one given; closed after the test."""
     streams = []
-    yield lambda: streams.append(EventStream(server)) or streams[-1]
+    yield lambda on=server: streams.append(EventStream(on)) or streams[-1]
     for stream in streams:
         stream.close()
 

@@ -4,9 +4,7 @@
 KQ7_SCREENSHOT names the file for a screenshot of the page (none if unset).
 """
 import os
-import pathlib
 import shutil
-import tempfile
 
 import pytest
 from selenium import webdriver
@@ -29,25 +27,21 @@ CHROMIUM_FLAGS = [
 
 
 @pytest.fixture(scope="module")
-def downloads():
-    folder = pathlib.Path(tempfile.mkdtemp(prefix="kq7-serve-downloads-"))
-    yield folder
-    shutil.rmtree(folder)
+def downloads(tmp_path_factory):
+    return tmp_path_factory.mktemp("downloads")
 
 
 @pytest.fixture(scope="module")
-def browser(downloads):
+def browser(downloads, tmp_path_factory):
     """Headless Chromium with a fresh profile; quit (with its driver) after the module."""
-    profile = tempfile.mkdtemp(prefix="kq7-serve-chromium-")
     options = webdriver.ChromeOptions()
-    for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + profile]:
+    for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + str(tmp_path_factory.mktemp("chromium"))]:
         options.add_argument(flag)
     options.add_experimental_option("prefs", {"download.default_directory": str(downloads)})
     driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
     driver.set_page_load_timeout(WAIT_S)
     yield driver
     driver.quit()
-    shutil.rmtree(profile, ignore_errors=True)
 
 
 @pytest.fixture

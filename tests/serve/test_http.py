@@ -4,7 +4,7 @@ import subprocess
 
 import pytest
 
-from conftest import KQ7, STOP_TIMEOUT_S, EventStream, Server
+from conftest import KQ7, STOP_TIMEOUT_S
 
 WRONG_TOKEN = "0" * 32
 MAX_VIEWS = 12
@@ -39,55 +39,36 @@ def test_bad_requests_are_refused_with_a_reason_and_capture_goes_on(
     assert stream.next_event("spectrum")["sequence"] > first
 
 
-def test_two_tabs_receive_the_same_spectra(server, events):
+def test_views_beyond_the_limit_are_refused_and_the_page_still_answers(own_server, events):
+    own = own_server("--sim")
+    for _ in range(MAX_VIEWS):
+        events(own)
+    status, reason = own.request("GET", "/events")
+    assert status == 503 and "too many open views (12)" in reason
+    assert own.post("/settings", {"paused": "false"})[0] == 204
+
+
+def test_a_change_from_the_page_reaches_every_tab_and_both_go_on_receiving_spectra(server, events):
     tabs = [events(), events()]
     for tab in tabs:
         assert tab.next_event("sensor")["bands"] == 512
-    # The newest spectrum reaches every tab: both see the same one.
-    wanted = tabs[0].next_event("spectrum")["sequence"] + 2
-    for tab in tabs:
-        while (spectrum := tab.next_event("spectrum"))["sequence"] < wanted:
-            pass
-        assert len(spectrum["counts"]) == 512 and spectrum["rate"] > 0
-
-
-def test_views_beyond_the_limit_are_refused_and_the_page_still_answers():
-    own = Server("--sim")
-    views = [EventStream(own) for _ in range(MAX_VIEWS)]
-    try:
-        status, reason = own.request("GET", "/events")
-        assert status == 503 and "too many open views (12)" in reason
-        assert own.post("/settings", {"paused": "false"})[0] == 204
-    finally:
-        for view in views:
-            view.close()
-        assert own.stop()[0] == 0
-
-
-def test_a_change_from_the_page_reaches_every_tab(server, events):
-    tab = events()
     assert server.post("/settings", {"shutter": "321", "average": "2"})[0] == 204
-    while (status := tab.next_event("status"))["settings"]["shutter"] != 321:
-        pass
-    assert status["settings"]["average"] == 2
-    while (spectrum := tab.next_event("spectrum"))["shutter"] != 321:
-        pass
-    assert spectrum["average"] == 2
+    for tab in tabs:
+        while (status := tab.next_event("status"))["settings"]["shutter"] != 321:
+            pass
+        assert status["settings"]["average"] == 2
+        while (spectrum := tab.next_event("spectrum"))["shutter"] != 321:
+            pass
+        assert spectrum["average"] == 2 and len(spectrum["counts"]) == 512 and spectrum["rate"] > 0
     server.post("/settings", {"average": "1"})
 
 
-def test_a_silent_sensor_shows_as_a_status_and_ctrl_c_still_stops(silent_sensor):
-    quiet = Server("--port", silent_sensor)
-    stream = None
-    try:
-        stream = EventStream(quiet)
-        while (status := stream.next_event("status", timeout_s=15))["state"] != "no-answer":
-            pass
-        assert "identification" in status["lastError"]
-    finally:
-        if stream:
-            stream.close()
-        assert quiet.stop()[0] == 0
+# The sensor is asked for first so that it outlives the server and its stream.
+def test_a_silent_sensor_shows_as_a_status_and_ctrl_c_still_stops(silent_sensor, own_server, events):
+    stream = events(own_server("--port", silent_sensor))
+    while (status := stream.next_event("status", timeout_s=15))["state"] != "no-answer":
+        pass
+    assert "identification" in status["lastError"]
 
 
 def test_a_listen_address_without_a_port_is_a_usage_error():
