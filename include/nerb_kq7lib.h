@@ -109,7 +109,7 @@ KQ7_API void KQ7_CALL KQ7SetShutterOpen(int state);
 KQ7_API int KQ7_CALL KQ7GetData(uint16_t *buffer, int shutter);
 
 /* Searches the shutter value at which the largest sample lies just below
- * `percent` of full scale. Returns it (12 to 10000), or 0 when a capture
+ * `percent` of full scale. Returns it (KQ7_SHUTTER_SEARCH_MIN to _MAX), or 0 when a capture
  * failed. */
 KQ7_API int KQ7_CALL KQ7OptSnenser(int percent);
 
@@ -201,7 +201,7 @@ KQ7_API int KQ7_CALL kq7_capture(kq7_device *device, int32_t shutter, uint16_t *
 /* Searches the shutter value at which the largest sample lies between 95 %
  * and 100 % of `percent` of full scale, and stores the value it ends on in
  * `*shutter`. KQ7_OK when the peak landed in that window; KQ7_ERR_OUT_OF_RANGE
- * when the search stopped at 12, at 10000 or at its probe limit (the value is
+ * when the search stopped at KQ7_SHUTTER_SEARCH_MIN or _MAX or at its probe limit (the value is
  * stored all the same); another error when a capture failed. */
 KQ7_API int KQ7_CALL kq7_auto_exposure(kq7_device *device, int percent, int32_t *shutter);
 
@@ -219,6 +219,26 @@ KQ7_API void KQ7_CALL kq7_cancel(kq7_device *device);
  * it and `context` are kept until replaced or the device is closed.
  * Ignored while a call runs on the device. */
 KQ7_API void KQ7_CALL kq7_set_log(kq7_device *device, kq7_log_fn log, void *context);
+
+/* The exposure search (KQ7OptSnenser, kq7_auto_exposure) tries shutter
+ * values from KQ7_SHUTTER_SEARCH_MIN to KQ7_SHUTTER_SEARCH_MAX. */
+#define KQ7_SHUTTER_SEARCH_MIN 12
+#define KQ7_SHUTTER_SEARCH_MAX 10000
+
+/* The wavelength in nm at `band` (counted from 1; it may lie between two
+ * bands, as the centre of a peak does) under the wavelength polynomial
+ * a0 (cubic term) to a3 (constant), `coefficients` holding four values:
+ * ((a0 x^3 + a1 x^2) + a2 x) + a3 with x = band, each product rounded to
+ * double before the next addition. Every host that shows an axis should use
+ * this one order, so that all agree to the last bit. No I/O. */
+KQ7_API double KQ7_CALL kq7_wavelength(const double *coefficients, double band);
+
+/* The wavelength axis of a record (from kq7_get_info or KQ7Get_SensorInfo):
+ * the wavelength of bands 1 to bandnumber under its coeff, as by
+ * kq7_wavelength, into `nm`, which holds `capacity` values. Returns the band
+ * count, or KQ7_ERR_INVALID_ARGUMENT for a null pointer, a band count below 1
+ * or above `capacity` (then `nm` is untouched). No I/O. */
+KQ7_API int KQ7_CALL kq7_wavelengths(const SensorInfoC *info, double *nm, int32_t capacity);
 
 /* A short English text for a result code; never NULL. */
 KQ7_API const char *KQ7_CALL kq7_strerror(int result);

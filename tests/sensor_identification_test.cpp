@@ -9,7 +9,6 @@
 
 #include "link/frame_format.h"
 #include "link/link.h"
-#include "sensor/wavelength.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
@@ -99,9 +98,9 @@ TEST_F(IdentificationTest, RecordSendsNothingAndKeepsTheIdentificationCoefficien
 }
 
 TEST(WavelengthTest, LinearExample) {
-    EXPECT_EQ(static_cast<float>(Wavelength(test::kLinearCoefficients, 1)), static_cast<float>(400.4));
-    EXPECT_EQ(static_cast<float>(Wavelength(test::kLinearCoefficients, 2)), static_cast<float>(400.9));
-    EXPECT_EQ(static_cast<float>(Wavelength(test::kLinearCoefficients, 512)), static_cast<float>(655.9));
+    EXPECT_EQ(static_cast<float>(kq7_wavelength(test::kLinearCoefficients.data(), 1)), static_cast<float>(400.4));
+    EXPECT_EQ(static_cast<float>(kq7_wavelength(test::kLinearCoefficients.data(), 2)), static_cast<float>(400.9));
+    EXPECT_EQ(static_cast<float>(kq7_wavelength(test::kLinearCoefficients.data(), 512)), static_cast<float>(655.9));
 }
 
 struct PolynomialCase {
@@ -117,7 +116,7 @@ class PolynomialTest : public ::testing::TestWithParam<PolynomialCase> {};
 // runs ((p + q) + r) + a3 in double precision.
 TEST_P(PolynomialTest, EvaluatesEveryBand) {
     for (size_t i = 0; i < GetParam().wavelengths.size(); ++i) {
-        EXPECT_EQ(Wavelength(GetParam().coeffs, static_cast<int32_t>(i + 1)), GetParam().wavelengths[i]);
+        EXPECT_EQ(kq7_wavelength(GetParam().coeffs.data(), static_cast<double>(i + 1)), GetParam().wavelengths[i]);
     }
 }
 
@@ -132,7 +131,25 @@ INSTANTIATE_TEST_SUITE_P(
 // Every product is rounded to double before it is summed: with a product
 // fused into the following addition, band 113 would come out as 430.285736.
 TEST(WavelengthTest, ProductsAreRoundedBeforeTheyAreSummed) {
-    EXPECT_EQ(static_cast<float>(Wavelength({1.5e-7, -3e-4, 0.3, 400.00001679277341}, 113)), 430.285767f);
+    const Coefficients a{1.5e-7, -3e-4, 0.3, 400.00001679277341};
+    EXPECT_EQ(static_cast<float>(kq7_wavelength(a.data(), 113)), 430.285767f);
+}
+
+// The axis of a record is the polynomial of its float coefficients at every
+// band; a buffer too small for the band count is refused untouched.
+TEST(WavelengthTest, AxisOfARecordFillsEveryBandOrNothing) {
+    SensorInfoC record{};
+    record.bandnumber = 3;
+    record.coeff[2] = 0.5f;
+    record.coeff[3] = 399.9f;
+    std::vector<double> nm(3, -1.0);
+    ASSERT_EQ(kq7_wavelengths(&record, nm.data(), 3), 3);
+    EXPECT_EQ(nm, (std::vector<double>{0.5 + double(399.9f), 1.0 + double(399.9f), 1.5 + double(399.9f)}));
+    std::vector<double> small(2, -1.0);
+    EXPECT_EQ(kq7_wavelengths(&record, small.data(), 2), KQ7_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(small, (std::vector<double>{-1.0, -1.0}));
+    record.bandnumber = 0;
+    EXPECT_EQ(kq7_wavelengths(&record, nm.data(), 3), KQ7_ERR_INVALID_ARGUMENT);
 }
 
 // Zero bands still give the coefficient line.

@@ -9,8 +9,8 @@ namespace kq7 {
 namespace {
 
 constexpr float kFirstShutter = 20.0f;
-constexpr float kLowestShutter = 12.0f;
-constexpr float kHighestShutter = 10000.0f;
+constexpr float kLowestShutter = static_cast<float>(KQ7_SHUTTER_SEARCH_MIN);
+constexpr float kHighestShutter = static_cast<float>(KQ7_SHUTTER_SEARCH_MAX);
 constexpr double kWindowLowerEdge = 0.95;   // of the target
 constexpr double kAboveTargetFactor = 0.7;  // shortens a spectrum above target
 constexpr float kDarkFactor = 10.0f;        // lengthens a completely dark one
