@@ -5,12 +5,13 @@ import sys
 from pathlib import Path
 
 PYTHON_DIR = Path(__file__).resolve().parents[1]
+EXAMPLES = PYTHON_DIR.parent / "examples" / "python"
 
 
 def _run_example(name, *arguments):
     environment = dict(os.environ, PYTHONPATH=str(PYTHON_DIR))
     completed = subprocess.run(
-        [sys.executable, str(PYTHON_DIR / "examples" / name), *map(str, arguments)],
+        [sys.executable, str(EXAMPLES / name), *map(str, arguments)],
         env=environment, capture_output=True, text=True, timeout=60,
     )
     assert completed.returncode == 0, completed.stderr

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Installs the library into a scratch prefix and builds the Debian packages,
 # then proves both usable from outside the project: a small C program
-# (tests/consumer) is built with CMake's find_package and with pkg-config and
+# (examples/consumer) is built with CMake's find_package and with pkg-config and
 # run against a silent link. The packages' contents and dependencies are
 # checked after unpacking them with dpkg-deb, and lintian must find no error
 # and no warning in them.
@@ -40,13 +40,13 @@ run_consumer() {
 # version; a higher major version must be refused.
 cmake_consumer() {
   local prefix=$1 dir=$2
-  cmake -S tests/consumer -B "$dir" -DCMAKE_PREFIX_PATH="$prefix" \
+  cmake -S examples/consumer -B "$dir" -DCMAKE_PREFIX_PATH="$prefix" \
     -DKQ7_REQUIRED_VERSION="$major.0" >/dev/null
   cmake --build "$dir" >/dev/null
 }
 cmake_consumer "$stage" "$build_dir/consumer-cmake"
 run_consumer "$build_dir/consumer-cmake/kq7_consumer" "$stage/$libdir"
-if cmake -S tests/consumer -B "$build_dir/consumer-next-major" -DCMAKE_PREFIX_PATH="$stage" \
+if cmake -S examples/consumer -B "$build_dir/consumer-next-major" -DCMAKE_PREFIX_PATH="$stage" \
   -DKQ7_REQUIRED_VERSION="$((major + 1)).0" >/dev/null 2>&1; then
   fail "find_package accepted major version $((major + 1))"
 fi
@@ -59,7 +59,7 @@ pkg_consumer() {
     fail "pkg-config reports another version"
   mkdir -p "$(dirname "$out")"
   # shellcheck disable=SC2086  # the flags are separate words
-  cc -std=c89 -Wall -Wextra -pedantic -Werror tests/consumer/consumer.c $flags -o "$out"
+  cc -std=c89 -Wall -Wextra -pedantic -Werror examples/consumer/consumer.c $flags -o "$out"
 }
 pkg_consumer "$stage/$libdir/pkgconfig" "$build_dir/consumer-pkgconfig/kq7_consumer"
 run_consumer "$build_dir/consumer-pkgconfig/kq7_consumer" "$stage/$libdir"

@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: MIT
-# Sourced by the checks that need a virtual sensor on a pseudo-terminal.
+# Sourced by every check and test script that needs a virtual sensor on a
+# pseudo-terminal: the one place that starts `kq7sim --pty` and reads its path.
 
 # start_kq7sim KQ7SIM FOLDER [OPTION...]: starts KQ7SIM --pty in the
 # background, its output in FOLDER/sim.out and sim.err, and waits up to 5 s
-# for the path it serves. Sets kq7sim_pid and kq7sim_port; returns 1, with
-# the simulator's messages, when no path came.
+# for the path it serves. Sets kq7sim_pid and kq7sim_port; when no path came,
+# stops the simulator and returns 1, with its messages on standard error.
 start_kq7sim() {
   local bin=$1 folder=$2
   shift 2
@@ -16,6 +17,7 @@ start_kq7sim() {
     [ -n "$kq7sim_port" ] && return 0
     sleep 0.1
   done
+  kill "$kq7sim_pid" 2>/dev/null || true
   cat "$folder/sim.err" >&2
   return 1
 }

@@ -3,6 +3,7 @@
 # Runs the two-sensor C example against three kq7sim --pty: two healthy
 # ones and one that waits 400 ms before every reply.
 set -euo pipefail
+. "$(dirname "$0")/../../scripts/lib/kq7sim.sh"
 kq7sim=$1
 example=$2
 work=$(mktemp -d)
@@ -11,14 +12,10 @@ trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 ports=()
 for args in "--seed 1" "--seed 2" "--fault delay --delay-ms 400"; do
-  out=$work/sim${#ports[@]}
+  mkdir "$work/sim${#ports[@]}"
   # shellcheck disable=SC2086
-  "$kq7sim" --pty $args >"$out" 2>/dev/null &
-  pids+=("$!")
-  for _ in $(seq 50); do
-    [ -s "$out" ] && break
-    sleep 0.1
-  done
-  ports+=("$(head -1 "$out")")
+  start_kq7sim "$kq7sim" "$work/sim${#ports[@]}" $args
+  pids+=("$kq7sim_pid")
+  ports+=("$kq7sim_port")
 done
 timeout 60 "$example" "${ports[@]}"
