@@ -1,9 +1,12 @@
 # SPDX-License-Identifier: MIT
 """Where the files of the surrounding source tree would be: the shared library
-and kq7sim in the build trees of the checkout this package was loaded from
-(only when it is loaded from a checkout), or named by an environment variable.
+and the programs kq7sim and kq7 in the build trees of the checkout this package
+was loaded from (only when it is loaded from a checkout), or named by an
+environment variable. The one place that finds the built binaries, for the
+package and for the project's tests.
 """
 import os
+import shutil
 from pathlib import Path
 from typing import List, Optional
 
@@ -31,3 +34,21 @@ def in_build_trees(*relative_paths: str) -> List[Path]:
     if root is None:
         return []
     return [root / tree / relative for tree in _BUILD_TREES for relative in relative_paths]
+
+
+def program(name: str, variable: str) -> str:
+    """The program NAME of tools/: $VARIABLE alone when set; else the build
+    trees of this checkout, then NAME on PATH. FileNotFoundError names what
+    was tried."""
+    explicit = from_environment(variable)
+    if explicit is not None:
+        return str(explicit)
+    built = in_build_trees("tools/" + name)
+    for candidate in built:
+        if candidate.is_file():
+            return str(candidate)
+    found = shutil.which(name)
+    if found is None:
+        tried = ", ".join([str(path) for path in built] + [f"{name} on PATH"])
+        raise FileNotFoundError(f"{name} not found; tried {tried}")
+    return found

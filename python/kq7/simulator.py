@@ -3,7 +3,6 @@
 answers like a KQ7 sensor, for use without hardware."""
 import os
 import select
-import shutil
 import subprocess
 import time
 from typing import Optional
@@ -19,21 +18,12 @@ _STOP_TIMEOUT_S = 5.0
 def simulator_path() -> str:
     """$KQ7SIM alone when set; else the build trees of this checkout, then
     kq7sim on PATH."""
-    explicit = _locate.from_environment(SIMULATOR_VARIABLE)
-    if explicit is not None:
-        return str(explicit)
-    built = _locate.in_build_trees("tools/kq7sim")
-    for candidate in built:
-        if candidate.is_file():
-            return str(candidate)
-    found = shutil.which("kq7sim")
-    if found is None:
-        tried = ", ".join([str(path) for path in built] + ["kq7sim on PATH"])
+    try:
+        return _locate.program("kq7sim", SIMULATOR_VARIABLE)
+    except FileNotFoundError as error:
         raise SimulatorNotFound(
-            f"kq7sim not found; tried {tried}. Build the project, install it, "
-            f"or set {SIMULATOR_VARIABLE} to its path"
-        )
-    return found
+            f"{error}. Build the project, install it, or set {SIMULATOR_VARIABLE} to its path"
+        ) from None
 
 
 class Simulator:
@@ -89,11 +79,12 @@ class Simulator:
         """The process id while it runs (to pause it with SIGSTOP, say)."""
         return None if self._process is None else self._process.pid
 
-    def stop(self) -> None:
-        """Terminates the process, killing it if it does not end in time."""
+    def stop(self) -> Optional[int]:
+        """Terminates the process, killing it if it does not end in time;
+        returns its exit status (None when it was not running)."""
         process, self._process = self._process, None
         if process is None:
-            return
+            return None
         process.terminate()
         try:
             process.wait(timeout=_STOP_TIMEOUT_S)
@@ -101,6 +92,7 @@ class Simulator:
             process.kill()
             process.wait()
         process.stdout.close()
+        return process.returncode
 
     def __enter__(self) -> "Simulator":
         self.start()

@@ -6,6 +6,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-export KQ7_BIN="$PWD/build/ci/tools/kq7"
-export KQ7SIM_BIN="$PWD/build/ci/tools/kq7sim"
-exec /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e
+# The package kq7 finds the programs in build/ci.
+exec /usr/bin/python3 -m pytest -q -p no:cacheprovider tools/tests/e2e

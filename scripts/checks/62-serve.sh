@@ -22,8 +22,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi
 
-export KQ7_BIN="$PWD/build/ci/tools/kq7"
-export KQ7SIM_BIN="$PWD/build/ci/tools/kq7sim"
+# The package kq7 finds the programs in build/ci.
 export KQ7_SCREENSHOT="$PWD/build/ci/serve.png"
 # Any failure fails the check, also "no tests collected" (exit status 5).
-exec /usr/bin/python3 -m pytest -q -p no:cacheprovider --timeout=120 tests/serve
+exec /usr/bin/python3 -m pytest -q -p no:cacheprovider --timeout=120 tools/tests/serve

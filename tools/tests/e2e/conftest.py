@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """Runs kq7sim --pty in the background and kq7 --port against it.
 
-The binaries come from KQ7_BIN and KQ7SIM_BIN, or from build/ci/tools.
+The package kq7 finds the binaries: $KQ7 and $KQ7SIM, or the build trees.
 """
 import os
 import pathlib
@@ -10,10 +10,10 @@ import time
 
 import pytest
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
-TOOLS = ROOT / "build" / "ci" / "tools"
-KQ7 = os.environ.get("KQ7_BIN", str(TOOLS / "kq7"))
-KQ7SIM = os.environ.get("KQ7SIM_BIN", str(TOOLS / "kq7sim"))
+import kq7 as kq7_package
+from kq7 import _locate
+
+KQ7 = _locate.program("kq7", "KQ7")
 
 # Every kq7 run ends well within this, also against a silent sensor (the
 # identification gives up after about 5 s).
@@ -25,45 +25,19 @@ def kq7(*args, **kwargs):
     return subprocess.run([KQ7, *args], capture_output=True, text=True, timeout=RUN_TIMEOUT_S, **kwargs)
 
 
-class Simulator:
+class Simulator(kq7_package.Simulator):
     """One kq7sim --pty process, stopped by stop()."""
-
-    def __init__(self, *args):
-        self.process = subprocess.Popen(
-            [KQ7SIM, "--pty", *args],
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            text=True,
-        )
-        self.port = self.process.stdout.readline().strip()
-        if not self.port.startswith("/dev/"):
-            self.stop()
-            raise RuntimeError("kq7sim printed no device path: " + self.process.stderr.read())
 
     def kq7(self, *args, **kwargs):
         """Runs kq7 --port PORT -q ARGS (subprocess.run's KWARGS); returns the CompletedProcess."""
         return kq7("--port", self.port, "-q", *args, **kwargs)
 
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        self.process.stdout.close()
-        self.process.stderr.close()
-        return self.process.returncode
-
 
 @pytest.fixture
 def simulator(request):
-    """A healthy kq7sim, or one with the fault given by indirect parametrisation."""
-    args = getattr(request, "param", ())
-    sim = Simulator(*args)
-    yield sim
-    sim.stop()
+    """A healthy kq7sim, or one with the options given by indirect parametrisation."""
+    with Simulator(quiet=True, **getattr(request, "param", {})) as sim:
+        yield sim
 
 
 @pytest.fixture

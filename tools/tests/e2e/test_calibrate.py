@@ -24,7 +24,7 @@ def green_line_nm(simulator, tmp_path):
     return near[top][1] + offset * step
 
 
-@pytest.mark.parametrize("simulator", [("--source", "hgar", "--drift-nm", "3")], indirect=True, ids=["drift3"])
+@pytest.mark.parametrize("simulator", [{"source": "hgar", "drift_nm": 3}], indirect=True, ids=["drift3"])
 def test_calibrate_brings_the_green_line_home(simulator, tmp_path):
     assert abs(green_line_nm(simulator, tmp_path) - GREEN_HG_NM) > 1
 

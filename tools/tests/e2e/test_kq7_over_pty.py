@@ -96,7 +96,7 @@ def test_port_can_be_opened_again_and_again(simulator):
         assert simulator.kq7("info").returncode == 0
 
 
-@pytest.mark.parametrize("simulator", [("--fault", f) for f in ("busy", "stray", "chunked")],
+@pytest.mark.parametrize("simulator", [{"fault": f} for f in ("busy", "stray", "chunked")],
                          indirect=True, ids=["busy", "stray", "chunked"])
 def test_faults_that_the_library_rides_out_still_give_a_good_spectrum(simulator, tmp_path):
     csv = tmp_path / "fault.csv"
@@ -108,7 +108,7 @@ def test_faults_that_the_library_rides_out_still_give_a_good_spectrum(simulator,
     assert 0.95 * target <= max(c for _, _, c in rows) <= target
 
 
-@pytest.mark.parametrize("simulator", [("--fault", "silent")], indirect=True, ids=["silent"])
+@pytest.mark.parametrize("simulator", [{"fault": "silent"}], indirect=True, ids=["silent"])
 def test_silent_sensor_gives_a_failure_in_bounded_time(simulator):
     start = time.monotonic()
     result = simulator.kq7("info")
@@ -120,7 +120,7 @@ def test_silent_sensor_gives_a_failure_in_bounded_time(simulator):
     assert len(result.stderr.splitlines()) == 1
 
 
-@pytest.mark.parametrize("simulator", [("--fault", "bad-crc")], indirect=True, ids=["bad-crc"])
+@pytest.mark.parametrize("simulator", [{"fault": "bad-crc"}], indirect=True, ids=["bad-crc"])
 def test_corrupted_replies_fail_the_identification(simulator):
     result = simulator.kq7("info")
     assert result.returncode != 0
@@ -151,5 +151,6 @@ def test_wrong_command_lines_give_one_line_and_a_status(args, status, message):
 
 def test_simulator_exits_cleanly_on_sigterm():
     sim = Simulator()
+    sim.start()
     time.sleep(0.1)
     assert sim.stop() == 0

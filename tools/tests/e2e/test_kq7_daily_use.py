@@ -121,7 +121,7 @@ def test_port_in_use_is_refused(simulator):
                              f"(close it, or find it with: fuser {simulator.port})\n")
 
 
-@pytest.mark.parametrize("simulator", [("--fault", "delay", "--delay-ms", "900")], indirect=True, ids=["slow"])
+@pytest.mark.parametrize("simulator", [{"fault": "delay", "delay_ms": 900}], indirect=True, ids=["slow"])
 def test_long_wait_shows_progress_on_a_terminal(simulator, pty, tmp_path):
     master, slave = pty
     result = subprocess.run([KQ7, "--port", simulator.port, "capture", "--shutter", "100", "-o",
@@ -132,7 +132,7 @@ def test_long_wait_shows_progress_on_a_terminal(simulator, pty, tmp_path):
     assert shown.endswith("\r\033[K"), "the line is cleared"
 
 
-@pytest.mark.parametrize("simulator", [("--fault", "silent")], indirect=True, ids=["silent"])
+@pytest.mark.parametrize("simulator", [{"fault": "silent"}], indirect=True, ids=["silent"])
 def test_unplugged_adapter_ends_the_wait_at_once(simulator):
     process = subprocess.Popen([KQ7, "--port", simulator.port, "info"], stderr=subprocess.PIPE, text=True)
     time.sleep(1)

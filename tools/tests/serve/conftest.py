@@ -1,12 +1,10 @@
 # SPDX-License-Identifier: MIT
 """Runs kq7 serve on a port of the system's choosing and talks to it.
 
-The binaries come from KQ7_BIN and KQ7SIM_BIN, or from build/ci/tools.
+The package kq7 finds the binaries: $KQ7 and $KQ7SIM, or the build trees.
 """
 import http.client
 import json
-import os
-import pathlib
 import re
 import select
 import signal
@@ -16,10 +14,10 @@ import urllib.parse
 
 import pytest
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
-TOOLS = ROOT / "build" / "ci" / "tools"
-KQ7 = os.environ.get("KQ7_BIN", str(TOOLS / "kq7"))
-KQ7SIM = os.environ.get("KQ7SIM_BIN", str(TOOLS / "kq7sim"))
+import kq7
+from kq7 import _locate
+
+KQ7 = _locate.program("kq7", "KQ7")
 
 START_TIMEOUT_S = 10
 # Ctrl-C cancels the call that runs, so the server ends well within this.
@@ -142,9 +140,5 @@ def events(server):
 @pytest.fixture
 def silent_sensor():
     """The device path of a kq7sim that never answers."""
-    process = subprocess.Popen(
-        [KQ7SIM, "--pty", "--fault", "silent"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True
-    )
-    yield first_line(process, "kq7sim")
-    process.terminate()
-    process.communicate(timeout=STOP_TIMEOUT_S)
+    with kq7.Simulator(quiet=True, fault="silent") as sensor:
+        yield sensor.port
