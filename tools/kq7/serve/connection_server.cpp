@@ -45,8 +45,7 @@ public:
         requestStart_ = Clock::now();
         requestDeadline_ = requestStart_ + kRequestDeadline;
         const Clock::time_point idleEnd = first ? requestDeadline_ : requestStart_ + kKeepAlive;
-        // An idle connection gives its thread up at once when others wait.
-        return WaitFor(POLLIN, idleEnd, requestStart_ - kPatienceWhenCrowded);
+        return WaitFor(POLLIN, idleEnd, requestStart_);
     }
 
     bool is_readable() const override { return Ready(POLLIN); }
@@ -120,16 +119,20 @@ private:
 
 }  // namespace
 
-// The library's pool of threads, counting the connections that wait for one.
+// The library's pool of threads, counting the connections that wait for one
+// and those served.
 class ConnectionServer::Threads : public httplib::TaskQueue {
 public:
-    explicit Threads(std::atomic<int>& waiting) : pool_(kConnectionThreads), waiting_(waiting) {}
+    Threads(std::atomic<int>& waiting, std::atomic<int>& served)
+        : pool_(kConnectionThreads), waiting_(waiting), served_(served) {}
 
     void enqueue(std::function<void()> job) override {
         ++waiting_;
         pool_.enqueue([this, job = std::move(job)] {
+            ++served_;
             --waiting_;
             job();
+            --served_;
         });
     }
 
@@ -138,10 +141,11 @@ public:
 private:
     httplib::ThreadPool pool_;
     std::atomic<int>& waiting_;
+    std::atomic<int>& served_;
 };
 
 ConnectionServer::ConnectionServer() {
-    new_task_queue = [this] { return new Threads(waitingConnections_); };
+    new_task_queue = [this] { return new Threads(waitingConnections_, servedConnections_); };
     set_payload_max_length(kMaxRequestBytes);
     // The library's default adds SO_REUSEPORT, with which a second server
     // on the same address starts as well and takes half of the requests.

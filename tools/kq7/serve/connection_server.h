@@ -10,6 +10,8 @@
 
 #include <atomic>
 
+#include "kq7/serve/serve_limits.h"
+
 namespace kq7serve {
 
 class ConnectionServer : public httplib::Server {
@@ -23,8 +25,11 @@ public:
     // Ends listening and every connection's wait (within kStopCheckInterval).
     void Stop();
     bool Stopping() const { return stopping_; }
-    // Whether accepted connections wait for a thread.
-    bool Crowded() const { return waitingConnections_ > 0; }
+    // Whether accepted connections wait because every thread is taken (a
+    // connection waits a moment for a free thread, too).
+    bool Crowded() const {
+        return waitingConnections_ > 0 && servedConnections_ >= static_cast<int>(kConnectionThreads);
+    }
 
 private:
     class Threads;
@@ -32,6 +37,7 @@ private:
 
     std::atomic<bool> stopping_{false};
     std::atomic<int> waitingConnections_{0};
+    std::atomic<int> servedConnections_{0};
 };
 
 }  // namespace kq7serve
