@@ -45,7 +45,9 @@ public:
         requestStart_ = Clock::now();
         requestDeadline_ = requestStart_ + kRequestDeadline;
         const Clock::time_point idleEnd = first ? requestDeadline_ : requestStart_ + kKeepAlive;
-        return WaitFor(POLLIN, idleEnd, requestStart_);
+        // Between two requests a connection gives its thread up at once when
+        // every thread is taken.
+        return WaitFor(POLLIN, idleEnd, first ? requestStart_ : requestStart_ - kPatienceWhenCrowded);
     }
 
     bool is_readable() const override { return Ready(POLLIN); }
