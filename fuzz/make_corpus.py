@@ -150,7 +150,7 @@ def main():
     form = "Content-Type: application/x-www-form-urlencoded\r\n"
     for name, request in [
         ("get_page", "GET / HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n\r\n"),
-        ("ranges", "GET /app.js HTTP/1.1\r\nHost: localhost:PORT\r\nRange: bytes=0-99,50-,-20\r\n\r\n"),
+        ("ranges", "GET /uPlot.min.js HTTP/1.1\r\nHost: localhost:PORT\r\nRange: bytes=0-,10-99,-30000\r\n\r\n"),
         ("settings", "POST /settings HTTP/1.1\r\n" + page + form + "Content-Length: 27\r\n\r\nshutter=200&average=2&x=%41"),
         ("exposure_then_dark", "POST /exposure HTTP/1.1\r\n" + page + form + "Content-Length: 10\r\n\r\npercent=80"
          + "POST /dark HTTP/1.1\r\n" + page + "\r\n"),
