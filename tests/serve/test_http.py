@@ -24,6 +24,7 @@ REFUSED = [
     ("POST", "/settings", {"paused": "yes"}, {}, 400, "paused must be true or false"),
     ("POST", "/settings", {"coefficients": "1 2 3 4"}, {}, 400, "unknown field 'coefficients'"),
     ("POST", "/exposure", {"percent": "101"}, {}, 400, "percent must be a whole number from 1 to 100"),
+    ("POST", "/exposure", {"percent": "50", "shutter": "1"}, {}, 400, "percent is the only field"),
     ("POST", "/settings", {"shutter": "1" * 5000}, {}, 413, "request body too large: at most 4096 bytes"),
     ("GET", "/calibration", None, {}, 404, "no such page: GET /calibration"),
     ("POST", "/events", {}, {}, 404, "no such page: POST /events"),
