@@ -2,6 +2,7 @@
 #include "kq7/serve/http_server.h"
 
 #include <httplib.h>
+#include <netdb.h>
 
 #include <cctype>
 #include <cerrno>
@@ -114,6 +115,16 @@ HttpServer::HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::
 HttpServer::~HttpServer() = default;
 
 int HttpServer::Bind(const ListenAddress& address, const std::vector<std::string>& moreHostNames) {
+    // A name that does not resolve would leave errno without a reason.
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int lookup = getaddrinfo(address.host.c_str(), nullptr, &hints, &found);
+    if (lookup != 0) {
+        throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) + ": " +
+                                 gai_strerror(lookup));
+    }
+    freeaddrinfo(found);
     errno = 0;
     const int port = address.port == 0 ? server_->bind_to_any_port(address.host)
                                        : (server_->bind_to_port(address.host, address.port) ? address.port : -1);
@@ -123,8 +134,7 @@ int HttpServer::Bind(const ListenAddress& address, const std::vector<std::string
         const std::string why = reason == EADDRINUSE      ? "address in use (is another kq7 serve running?)"
                                 : reason == EADDRNOTAVAIL ? "not an address of this computer"
                                 : reason == EACCES        ? "permission denied (ports below 1024 need privileges)"
-                                : reason != 0             ? std::strerror(reason)
-                                                          : "no such host";
+                                                          : std::strerror(reason);
         throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) + ": " + why);
     }
     port_ = port;

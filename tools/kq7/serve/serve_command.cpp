@@ -76,14 +76,6 @@ void LetStopSignalsKill(const sigset_t& signals) {
 
 void RunServe(Sensor& sensor, const ServeOptions& options) {
     const ListenAddress address = ListenOn(options);
-    if (!kq7serve::IsLoopback(address.host)) {
-        std::fprintf(stderr,
-                     "kq7 serve: warning: %s is not a loopback address: whoever reaches it over the network, "
-                     "without a password, sees the live spectrum and can pause it, take a dark and change the "
-                     "exposure; requests must name this computer (its name or an address; --allow-host adds "
-                     "names)\n",
-                     address.host.c_str());
-    }
     const sigset_t stopSignals = BlockStopSignals();
 
     // The acquisition thread alone drives the sensor's device from here on;
@@ -97,6 +89,14 @@ void RunServe(Sensor& sensor, const ServeOptions& options) {
         port = server.Bind(address, options.allowHosts);
     } catch (const std::runtime_error& error) {
         throw Failure(kExitFailure, error.what());
+    }
+    if (!kq7serve::IsLoopback(address.host)) {
+        std::fprintf(stderr,
+                     "kq7 serve: warning: %s is not a loopback address: whoever reaches it over the network, "
+                     "without a password, sees the live spectrum and can pause it, take a dark and change the "
+                     "exposure; requests must name this computer (its name or an address; --allow-host adds "
+                     "names)\n",
+                     address.host.c_str());
     }
     // Scripts (and the tests) read the address from this first line.
     WriteData("kq7 serve: http://" + kq7serve::HostPort(kq7serve::ReachableHost(address.host), port) +
