@@ -144,6 +144,22 @@ def main():
     export_answer(seed, spectrum(bands))
     write("exports", "device_identify_capture", seed.build())
 
+    # kq7 serve: "PORT" stands for the port the target's server is bound to.
+    token = "0123456789abcdef0123456789abcdef"
+    page = "Host: 127.0.0.1:PORT\r\nOrigin: http://127.0.0.1:PORT\r\nX-KQ7-Token: " + token + "\r\n"
+    form = "Content-Type: application/x-www-form-urlencoded\r\n"
+    for name, request in [
+        ("get_page", "GET / HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n\r\n"),
+        ("ranges", "GET /uPlot.min.js HTTP/1.1\r\nHost: localhost:PORT\r\nRange: bytes=0-,10-99,-30000\r\n\r\n"),
+        ("settings", "POST /settings HTTP/1.1\r\n" + page + form + "Content-Length: 27\r\n\r\nshutter=200&average=2&x=%41"),
+        ("exposure_then_dark", "POST /exposure HTTP/1.1\r\n" + page + form + "Content-Length: 10\r\n\r\npercent=80"
+         + "POST /dark HTTP/1.1\r\n" + page + "\r\n"),
+        ("events_csv", "GET /events HTTP/1.1\r\nHost: [::1]:PORT\r\n\r\nGET /spectrum.csv HTTP/1.1\r\nHost: localhost:PORT\r\n\r\n"),
+        ("chunked_post", "POST /settings HTTP/1.1\r\n" + page + form + "Transfer-Encoding: chunked\r\n\r\n"
+         + "c\r\npaused=false\r\n0\r\n\r\n"),
+    ]:
+        write("http", name, request.encode())
+
 
 if __name__ == "__main__":
     main()

@@ -10,10 +10,10 @@ cd "$(dirname "$0")/../.."
 
 seconds=${KQ7_FUZZ_SECONDS:-60}
 build=build/fuzz
-targets=(codec exchanges exports)
+targets=(codec exchanges exports http)
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKQ7_BUILD_FUZZERS=ON -DKQ7_BUILD_TESTS=OFF -DKQ7_BUILD_TOOLS=OFF \
+  -DKQ7_BUILD_FUZZERS=ON -DKQ7_BUILD_TESTS=OFF -DKQ7_BUILD_TOOLS=ON \
   -DKQ7_SANITIZE=address,undefined -Wno-dev
 cmake --build "$build" --target kq7_fuzzers -j"$(nproc)"
 

@@ -151,6 +151,8 @@ int main(int argc, char** argv) {
     kq7tool::ServeOptions serve;
     CLI::App* serveCommand = app.add_subcommand("serve", "Show the live spectrum in a browser, with the bench's controls");
     serveCommand->add_option("--listen", serve.listen, "HOST:PORT to listen on (default 127.0.0.1:8477)");
+    serveCommand->add_option("--allow-host", serve.allowHosts,
+                             "Another host name that requests may give (with a --listen address other than loopback)");
     serveCommand->callback([&] { run = [&](kq7tool::Sensor& sensor) { kq7tool::RunServe(sensor, serve); }; });
 #endif
 

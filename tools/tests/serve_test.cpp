@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kq7/serve/broadcast.h"
+#include "kq7/serve/host_names.h"
 #include "kq7/serve/listen_address.h"
 
 namespace kq7serve {
@@ -49,6 +50,31 @@ TEST_P(ListenAddressTest, ParsesAndTellsLoopback) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ListenAddressTest, testing::ValuesIn(kListenCases));
+
+struct HostCase {
+    const char* header;
+    int port;
+    bool allowed;
+};
+
+// Names as HostNamesFor gives them for 0.0.0.0 with --allow-host kq7.lab.
+const std::vector<std::string> kHostNames{"localhost", "::1", "0.0.0.0", "bench-pc", "192.168.1.20", "kq7.lab"};
+
+const HostCase kHostCases[] = {
+    {"bench-pc:8477", 8477, true},       {"BENCH-PC:8477", 8477, true},   {"[::1]:8477", 8477, true},
+    {"192.168.1.20:8477", 8477, true},   {"kq7.lab:8477", 8477, true},    {"bench-pc", 80, true},
+    {"bench-pc:80", 80, true},           {"bench-pc", 8477, false},       {"bench-pc:8478", 8477, false},
+    {"rebound.example:8477", 8477, false}, {"", 8477, false},             {"bench-pc.:8477", 8477, false},
+};
+
+class HostHeaderTest : public testing::TestWithParam<HostCase> {};
+
+TEST_P(HostHeaderTest, AllowsOnlyTheNamesOfThisComputerAtItsPort) {
+    const HostCase& c = GetParam();
+    EXPECT_EQ(HostHeaderAllowed(c.header, kHostNames, c.port), c.allowed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, HostHeaderTest, testing::ValuesIn(kHostCases));
 
 constexpr std::chrono::milliseconds kNoWait{0};
 

@@ -2,14 +2,19 @@
 #include "kq7/serve/http_server.h"
 
 #include <httplib.h>
+#include <netdb.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 
 #include "kq7/csv_writer.h"
+#include "kq7/serve/connection_server.h"
+#include "kq7/serve/host_names.h"
 #include "kq7/serve/page_assets.h"
 #include "kq7/serve/request_fields.h"
 #include "kq7/serve/serve_limits.h"
@@ -23,6 +28,18 @@ namespace {
 constexpr const char* kTokenHeader = "X-KQ7-Token";
 constexpr const char* kTokenPlaceholder = "{{token}}";
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
+
+// The page loads its scripts, styles and events from this server only, and
+// no other site may show it in a frame (where a click on Pause or Take dark
+// could be stolen).
+const httplib::Headers kEveryAnswerHeaders = {
+    {"Content-Security-Policy",
+     "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; img-src 'self' data:; "
+     "base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
+    {"X-Frame-Options", "DENY"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "no-referrer"},
+};
 
 void Refuse(httplib::Response& response, int status, const std::string& reason) {
     response.status = status;
@@ -90,40 +107,48 @@ std::string ShownCsv(const ShownSpectrum& shown, const kq7tool::SensorPlace& pla
 HttpServer::HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place,
                        std::string token)
     : acquisition_(acquisition), broadcast_(broadcast), place_(std::move(place)), token_(std::move(token)),
-      server_(std::make_unique<httplib::Server>()) {
-    server_->new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
-    server_->set_keep_alive_timeout(kKeepAliveSeconds);
-    server_->set_payload_max_length(kMaxRequestBytes);
+      server_(std::make_unique<ConnectionServer>()) {
+    server_->set_default_headers(kEveryAnswerHeaders);
     AddRoutes();
 }
 
 HttpServer::~HttpServer() = default;
 
-int HttpServer::Bind(const ListenAddress& address) {
+int HttpServer::Bind(const ListenAddress& address, const std::vector<std::string>& moreHostNames) {
+    // A name that does not resolve would leave errno without a reason.
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int lookup = getaddrinfo(address.host.c_str(), nullptr, &hints, &found);
+    if (lookup != 0) {
+        throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) + ": " +
+                                 gai_strerror(lookup));
+    }
+    freeaddrinfo(found);
+    errno = 0;
     const int port = address.port == 0 ? server_->bind_to_any_port(address.host)
                                        : (server_->bind_to_port(address.host, address.port) ? address.port : -1);
     if (port < 0) {
-        throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) +
-                                 " (in use, or not an address of this computer)");
+        // The library keeps the reason in errno, from the bind that failed.
+        const int reason = errno;
+        const std::string why = reason == EADDRINUSE      ? "address in use (is another kq7 serve running?)"
+                                : reason == EADDRNOTAVAIL ? "not an address of this computer"
+                                : reason == EACCES        ? "permission denied (ports below 1024 need privileges)"
+                                                          : std::strerror(reason);
+        throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) + ": " + why);
     }
-    bound_ = ListenAddress{address.host, port};
+    port_ = port;
+    hostNames_ = HostNamesFor(address, moreHostNames);
     return port;
 }
 
 void HttpServer::Run() { server_->listen_after_bind(); }
 
-void HttpServer::Stop() { server_->stop(); }
+void HttpServer::Stop() { server_->Stop(); }
 
-bool HttpServer::HostAllowed(const std::string& host) const {
-    if (!IsLoopback(bound_.host)) {
-        return true;
+void HttpServer::Serve(httplib::Stream& connection) {
+    while (connection.is_readable() && server_->AnswerOne(connection, false)) {
     }
-    for (const char* name : {"localhost", "127.0.0.1", "::1"}) {
-        if (host == HostPort(name, bound_.port)) {
-            return true;
-        }
-    }
-    return host == HostPort(bound_.host, bound_.port);
 }
 
 void HttpServer::AddRoutes() {
@@ -133,7 +158,7 @@ void HttpServer::AddRoutes() {
 
     server_->set_pre_routing_handler([this](const Request& request, Response& response) {
         const std::string host = request.get_header_value("Host");
-        if (!HostAllowed(host)) {
+        if (!HostHeaderAllowed(host, hostNames_, port_)) {
             Refuse(response, 403, "refused: this server does not answer to the host name '" + host + "'");
             return HandlerResponse::Handled;
         }
@@ -221,10 +246,26 @@ void HttpServer::AddRoutes() {
 
     // Whatever no route took: a reason instead of an empty page.
     server_->set_error_handler([](const Request& request, Response& response) {
-        if (response.body.empty()) {
-            const bool notFound = response.status == 404;
-            Refuse(response, response.status,
-                   notFound ? "no such page: " + request.method + " " + request.path : "bad request");
+        if (!response.body.empty()) {
+            return;
+        }
+        switch (response.status) {
+        case 404:
+            Refuse(response, 404, "no such page: " + request.method + " " + request.path);
+            break;
+        case 413:
+            Refuse(response, 413,
+                   "request body too large: at most " + std::to_string(kMaxRequestBytes) + " bytes");
+            break;
+        case 414:
+            Refuse(response, 414, "request line too long: at most " +
+                                          std::to_string(CPPHTTPLIB_REQUEST_URI_MAX_LENGTH) + " bytes");
+            break;
+        case 416:
+            Refuse(response, 416, "unreadable byte range");
+            break;
+        default:
+            Refuse(response, response.status, "bad request");
         }
     });
 }

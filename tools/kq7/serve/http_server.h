@@ -4,13 +4,14 @@
 //
 // Requests that change something are POSTs and carry the token that only the
 // page served by this run knows (header X-KQ7-Token); a POST from a page of
-// another origin is refused. On a loopback address, a request that names
-// another host (a DNS name rebound to 127.0.0.1) is refused as well.
+// another origin is refused. A request whose Host names no name of this
+// computer (a DNS name rebound to its address) is refused as well.
 #pragma once
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kq7/serve/acquisition.h"
 #include "kq7/serve/broadcast.h"
@@ -18,10 +19,12 @@
 #include "kq7/sensor.h"
 
 namespace httplib {
-class Server;
+class Stream;
 }
 
 namespace kq7serve {
+
+class ConnectionServer;
 
 class HttpServer {
 public:
@@ -30,23 +33,27 @@ public:
     ~HttpServer();
 
     // Binds to the address; returns the port (chosen by the system for
-    // port 0). Throws std::runtime_error when it cannot.
-    int Bind(const ListenAddress& address);
+    // port 0). Requests may name the host as HostNamesFor(address,
+    // moreHostNames) does. Throws std::runtime_error, with the reason, when
+    // it cannot.
+    int Bind(const ListenAddress& address, const std::vector<std::string>& moreHostNames);
     // Serves until Stop.
     void Run();
     void Stop();
+    // Answers the requests that `connection` brings, one after another.
+    void Serve(httplib::Stream& connection);
 
 private:
     void AddRoutes();
-    bool HostAllowed(const std::string& host) const;
 
     Acquisition& acquisition_;
     Broadcast& broadcast_;
     const kq7tool::SensorPlace place_;
     const std::string token_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<ConnectionServer> server_;
     std::atomic<int> eventStreams_{0};
-    ListenAddress bound_;
+    int port_ = 0;
+    std::vector<std::string> hostNames_;
 };
 
 }  // namespace kq7serve

@@ -64,10 +64,12 @@ std::string ReadSettingsChange(const Fields& fields, SettingsChange& change) {
 
 std::string ReadPercent(const Fields& fields, int& percent) {
     const auto field = fields.find("percent");
-    const std::optional<int> value =
-        field == fields.end() ? std::nullopt : WholeNumber(field->second, kMinPercent, kMaxPercent);
-    if (!value || fields.size() != 1) {
-        return RangeReason("percent", kMinPercent, kMaxPercent) + ", and the only field";
+    if (field == fields.end() || fields.size() != 1) {
+        return "percent is the only field, and it is needed";
+    }
+    const std::optional<int> value = WholeNumber(field->second, kMinPercent, kMaxPercent);
+    if (!value) {
+        return RangeReason("percent", kMinPercent, kMaxPercent);
     }
     percent = *value;
     return "";

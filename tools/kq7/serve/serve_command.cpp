@@ -13,6 +13,7 @@
 #include "kq7/failure.h"
 #include "kq7/serve/acquisition.h"
 #include "kq7/serve/broadcast.h"
+#include "kq7/serve/host_names.h"
 #include "kq7/serve/http_server.h"
 #include "kq7/serve/listen_address.h"
 #include "kq7/serve/serve_limits.h"
@@ -64,16 +65,17 @@ void WaitForStopSignal(const sigset_t& signals) {
     }
 }
 
+// While serve stops, a second Ctrl-C or a SIGTERM ends the process at once.
+void LetStopSignalsKill(const sigset_t& signals) {
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
 }  // namespace
 
 void RunServe(Sensor& sensor, const ServeOptions& options) {
     const ListenAddress address = ListenOn(options);
-    if (!kq7serve::IsLoopback(address.host)) {
-        std::fprintf(stderr,
-                     "kq7 serve: warning: %s is not a loopback address; whoever reaches it sees the sensor "
-                     "and can change its exposure\n",
-                     address.host.c_str());
-    }
     const sigset_t stopSignals = BlockStopSignals();
 
     // The acquisition thread alone drives the sensor's device from here on;
@@ -84,16 +86,26 @@ void RunServe(Sensor& sensor, const ServeOptions& options) {
     kq7serve::HttpServer server(acquisition, broadcast, sensor.Place(), NewToken());
     int port = 0;
     try {
-        port = server.Bind(address);
+        port = server.Bind(address, options.allowHosts);
     } catch (const std::runtime_error& error) {
         throw Failure(kExitFailure, error.what());
     }
+    if (!kq7serve::IsLoopback(address.host)) {
+        std::fprintf(stderr,
+                     "kq7 serve: warning: %s is not a loopback address: whoever reaches it over the network, "
+                     "without a password, sees the live spectrum and can pause it, take a dark and change the "
+                     "exposure; requests must name this computer (its name or an address; --allow-host adds "
+                     "names)\n",
+                     address.host.c_str());
+    }
     // Scripts (and the tests) read the address from this first line.
-    WriteData("kq7 serve: http://" + kq7serve::HostPort(address.host, port) + "/ (Ctrl-C stops)\n");
+    WriteData("kq7 serve: http://" + kq7serve::HostPort(kq7serve::ReachableHost(address.host), port) +
+              "/ (Ctrl-C stops)\n");
     acquisition.Start();
     std::thread serving([&server] { server.Run(); });
 
     WaitForStopSignal(stopSignals);
+    LetStopSignalsKill(stopSignals);
     broadcast.Close();
     server.Stop();
     serving.join();

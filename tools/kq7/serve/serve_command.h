@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "kq7/sensor.h"
 
@@ -10,6 +11,7 @@ namespace kq7tool {
 
 struct ServeOptions {
     std::string listen;  // "HOST:PORT"; empty: the loopback address and fixed port
+    std::vector<std::string> allowHosts;  // more names the Host header may give
 };
 
 // Serves the sensor at `sensor`'s place until SIGINT or SIGTERM, then stops

@@ -30,11 +30,25 @@ constexpr std::size_t kRateWindow = 16;
 // How long an event stream waits for news before it sends a comment, which
 // also finds out that a tab went away.
 constexpr std::chrono::milliseconds kEventWait{1000};
-// Connections served at once. Each open tab holds one for its event stream;
-// the streams may take all but a few, which stay for the other requests.
-constexpr std::size_t kConnectionThreads = 16;
+// Connections served at once, each on its own thread. Each open tab holds
+// one for its event stream; the streams may take at most kMaxEventStreams,
+// the rest stay for the page and its requests.
+constexpr std::size_t kConnectionThreads = 32;
 constexpr int kMaxEventStreams = 12;
+// A request body larger than this is refused (413).
 constexpr std::size_t kMaxRequestBytes = 4096;
-constexpr int kKeepAliveSeconds = 1;
+// A connection that sends no new request for this long is closed.
+constexpr std::chrono::milliseconds kKeepAlive{1000};
+// From the connection's start (or its previous answer) to the request's last
+// byte: a client that sends its headers a byte at a time gets no more.
+constexpr std::chrono::milliseconds kRequestDeadline{5000};
+// When connections wait for a thread, a request that has taken longer than
+// this to arrive gives its thread up, so that slow clients cannot starve the
+// page.
+constexpr std::chrono::milliseconds kPatienceWhenCrowded{300};
+// How long an answer may wait for a client that does not read.
+constexpr std::chrono::milliseconds kWriteTimeout{5000};
+// How often a waiting connection looks whether the server stops.
+constexpr std::chrono::milliseconds kStopCheckInterval{100};
 
 }  // namespace kq7serve

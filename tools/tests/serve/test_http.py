@@ -1,10 +1,14 @@
 # SPDX-License-Identifier: MIT
 """kq7 serve at the HTTP level: what it refuses, and its event stream."""
+import re
+import signal
 import subprocess
+import time
 
 import pytest
 
-from conftest import KQ7, STOP_TIMEOUT_S
+from conftest import KQ7, START_TIMEOUT_S, STOP_TIMEOUT_S, Server, first_line, stop_cleanly
+from fixtures_hostile import raw_exchange, slow_clients  # noqa: F401 (a fixture)
 
 WRONG_TOKEN = "0" * 32
 MAX_VIEWS = 12
@@ -20,6 +24,8 @@ REFUSED = [
     ("POST", "/settings", {"paused": "yes"}, {}, 400, "paused must be true or false"),
     ("POST", "/settings", {"coefficients": "1 2 3 4"}, {}, 400, "unknown field 'coefficients'"),
     ("POST", "/exposure", {"percent": "101"}, {}, 400, "percent must be a whole number from 1 to 100"),
+    ("POST", "/exposure", {"percent": "50", "shutter": "1"}, {}, 400, "percent is the only field"),
+    ("POST", "/settings", {"shutter": "1" * 5000}, {}, 413, "request body too large: at most 4096 bytes"),
     ("GET", "/calibration", None, {}, 404, "no such page: GET /calibration"),
     ("POST", "/events", {}, {}, 404, "no such page: POST /events"),
 ]
@@ -76,3 +82,72 @@ def test_a_listen_address_without_a_port_is_a_usage_error():
         [KQ7, "--sim", "serve", "--listen", "localhost"], capture_output=True, text=True, timeout=STOP_TIMEOUT_S
     )
     assert result.returncode == 64 and "--listen takes HOST:PORT" in result.stderr
+
+
+# Answers of every kind: the page, a script, a refusal, an unknown page.
+@pytest.mark.parametrize("path, host", [("/", None), ("/app.js", None), ("/", "evil.example"), ("/x", None)])
+def test_every_answer_forbids_framing_and_sniffing(server, path, host):
+    connection = server.connection()
+    connection.request("GET", path, headers={"Host": host} if host else {})
+    response = connection.getresponse()
+    assert response.getheader("X-Frame-Options") == "DENY"
+    assert response.getheader("X-Content-Type-Options") == "nosniff"
+    assert "frame-ancestors 'none'" in response.getheader("Content-Security-Policy")
+    connection.close()
+
+
+def test_many_byte_ranges_get_the_file_once(server):
+    whole = server.request("GET", "/uPlot.min.js")[1]
+    ranges = "bytes=" + ",".join(["0-"] * 1500)
+    status, body = server.request("GET", "/uPlot.min.js", headers={"Range": ranges})
+    assert status == 200 and body == whole
+
+
+def test_a_post_without_body_or_length_is_answered_at_once(server):
+    started = time.monotonic()
+    answer = raw_exchange(
+        server.host_port,
+        f"POST /dark HTTP/1.1\r\nHost: {server.host_port}\r\nX-KQ7-Token: {server.token}\r\n"
+        "Connection: close\r\n\r\n".encode(),
+    )
+    assert answer.startswith(b"HTTP/1.1 204") and time.monotonic() - started < 1
+
+
+def test_a_second_server_on_the_same_address_is_refused(own_server):
+    taken = own_server("--sim").host_port
+    result = subprocess.run(
+        [KQ7, "--sim", "serve", "--listen", taken], capture_output=True, text=True, timeout=STOP_TIMEOUT_S
+    )
+    assert result.returncode == 1 and "address in use" in result.stderr
+
+
+def test_slow_clients_neither_starve_the_page_nor_delay_ctrl_c(slow_clients):
+    running = Server("--sim")
+    try:
+        slow_clients(running, 40)
+        time.sleep(2)
+        started = time.monotonic()
+        assert running.request("GET", "/")[0] == 200 and time.monotonic() - started < 1
+        started = time.monotonic()
+        stop_cleanly(running)
+        assert time.monotonic() - started < 1.5
+    finally:
+        running.process.kill()
+
+
+def test_a_wildcard_address_prints_a_reachable_url_and_keeps_a_host_allow_list():
+    process = subprocess.Popen(
+        [KQ7, "--sim", "serve", "--listen", "0.0.0.0:0", "--allow-host", "kq7.test"],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+    )
+    try:
+        url_host, port = re.search(r"http://(\S+):(\d+)/", first_line(process, "kq7 serve")).groups()
+        assert url_host != "0.0.0.0"
+        host_port = f"127.0.0.1:{port}"
+        for host, status in [("evil.example", b"403"), (f"kq7.test:{port}", b"200"), (f"{url_host}:{port}", b"200")]:
+            answer = raw_exchange(host_port, f"GET / HTTP/1.1\r\nHost: {host}\r\nConnection: close\r\n\r\n".encode())
+            assert answer.startswith(b"HTTP/1.1 " + status), host
+        process.send_signal(signal.SIGINT)
+        assert "is not a loopback address" in process.communicate(timeout=START_TIMEOUT_S)[1]
+    finally:
+        process.kill()

@@ -1,0 +1,112 @@
+/* SPDX-License-Identifier: MIT */
+// The web server of kq7 serve on arbitrary request bytes: the HTTP library's
+// parser, then kq7 serve's own bounds on the request, its Host, origin and
+// token checks, its routes and their form fields. The acquisition never
+// starts (no sensor); the event stream is closed, so /events ends at once.
+//
+// Invariants: every answer carries the framing and sniffing headers, and no
+// answer is larger than the largest file of the page plus its headers, so a
+// short request can never make a huge answer (as many byte ranges did).
+//
+// "PORT" in an input stands for the port the server is bound to, so that a
+// Host header can name it: the corpus writes "Host: 127.0.0.1:PORT".
+#include <httplib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "fuzz_require.h"
+#include "kq7/serve/acquisition.h"
+#include "kq7/serve/broadcast.h"
+#include "kq7/serve/http_server.h"
+#include "kq7/serve/page_assets.h"
+
+namespace {
+
+constexpr const char* kToken = "0123456789abcdef0123456789abcdef";
+// The status line and headers of one answer, generously.
+constexpr size_t kAnswerHeadBytes = 4096;
+
+// The request bytes in, the answer bytes out.
+class MemoryConnection : public httplib::Stream {
+public:
+    explicit MemoryConnection(std::string in) : in_(std::move(in)) {}
+
+    bool is_readable() const override { return at_ < in_.size(); }
+    bool is_writable() const override { return true; }
+    ssize_t read(char* ptr, size_t size) override {
+        const size_t n = std::min(size, in_.size() - at_);
+        std::copy_n(in_.data() + at_, n, ptr);
+        at_ += n;
+        return static_cast<ssize_t>(n);
+    }
+    ssize_t write(const char* ptr, size_t size) override {
+        out_.append(ptr, size);
+        return static_cast<ssize_t>(size);
+    }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
+        ip = "127.0.0.1";
+        port = 40000;
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
+        ip = "127.0.0.1";
+        port = 8477;
+    }
+    socket_t socket() const override { return INVALID_SOCKET; }
+
+    const std::string& Out() const { return out_; }
+
+private:
+    const std::string in_;
+    size_t at_ = 0;
+    std::string out_;
+};
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) {
+        ++count;
+    }
+    return count;
+}
+
+size_t LargestAsset() {
+    size_t largest = 0;
+    for (size_t i = 0; i < kq7serve::kPageAssetCount; ++i) {
+        largest = std::max(largest, kq7serve::kPageAssets[i].size);
+    }
+    return largest;
+}
+
+struct Served {
+    kq7serve::Broadcast broadcast;
+    kq7serve::Acquisition acquisition{nullptr, broadcast};
+    kq7serve::HttpServer server{acquisition, broadcast, kq7tool::SensorPlace{"sim", 0, true}, kToken};
+    std::string port;
+
+    Served() {
+        broadcast.Close();
+        port = std::to_string(server.Bind(kq7serve::ListenAddress{"127.0.0.1", 0}, {}));
+    }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Served served;
+    std::string request(reinterpret_cast<const char*>(data), size);
+    for (size_t at = request.find("PORT"); at != std::string::npos; at = request.find("PORT", at)) {
+        request.replace(at, 4, served.port);
+    }
+    MemoryConnection connection(request);
+    served.server.Serve(connection);
+
+    const std::string& out = connection.Out();
+    // A refusal may quote the request, but never a line break of it.
+    const size_t answers = Count("\n" + out, "\nHTTP/1.1 ");
+    KQ7_FUZZ_REQUIRE(Count(out, "\r\nX-Frame-Options: DENY\r\n") == answers);
+    KQ7_FUZZ_REQUIRE(Count(out, "\r\nX-Content-Type-Options: nosniff\r\n") == answers);
+    KQ7_FUZZ_REQUIRE(out.size() <= answers * (LargestAsset() + kAnswerHeadBytes));
+    return 0;
+}
