@@ -52,20 +52,6 @@ void Check(herr_t status, const std::string& path, const char* what) {
 // Failure says what went wrong instead.
 void SilenceHdf5() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
 
-const char* LongName(Quantity quantity) {
-    switch (quantity) {
-        case Quantity::Transmittance:
-            return "Transmittance (fraction)";
-        case Quantity::Absorbance:
-            return "Absorbance";
-        case Quantity::Reflectance:
-            return "Reflectance (fraction)";
-        case Quantity::Counts:
-            break;
-    }
-    return "Counts";
-}
-
 // Units as NeXus takes them (UDUNITS): "1" for a ratio.
 const char* Units(Quantity quantity) { return quantity == Quantity::Counts ? "counts" : "1"; }
 
@@ -258,7 +244,7 @@ public:
         const hsize_t chunk[2] = {1, bands_ > 0 ? bands_ : 1};
         signal_ = writer_.Doubles(data, QuantityName(header.quantity), 2, dims, maxDims, chunk, nullptr,
                                   Units(header.quantity));
-        writer_.StringAttribute(signal_, "long_name", LongName(header.quantity));
+        writer_.StringAttribute(signal_, "long_name", QuantityLabel(header.quantity));
         // Times are small: many to a chunk.
         const hsize_t timeChunk = 256;
         time_ = writer_.Doubles(data, "time", 1, dims, maxDims, &timeChunk, nullptr, "s");
@@ -311,7 +297,7 @@ void WriteNexusFile(const std::string& path, const SpectrumRecord& record) {
             const hsize_t bands = values.size();
             const hid_t signal = writer.Doubles(data, QuantityName(record.header.quantity), 1, &bands, nullptr,
                                                 nullptr, values.data(), Units(record.header.quantity));
-            writer.StringAttribute(signal, "long_name", LongName(record.header.quantity));
+            writer.StringAttribute(signal, "long_name", QuantityLabel(record.header.quantity));
         }
         Check(H5Fflush(file, H5F_SCOPE_LOCAL), path, "flush the file");
     });

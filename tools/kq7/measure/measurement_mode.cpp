@@ -4,18 +4,32 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <utility>
 
 namespace kq7tool {
 
 namespace {
 
-constexpr std::pair<const char*, Quantity> kQuantityNames[] = {
-    {"counts", Quantity::Counts},
-    {"transmittance", Quantity::Transmittance},
-    {"absorbance", Quantity::Absorbance},
-    {"reflectance", Quantity::Reflectance},
+struct QuantityNames {
+    const char* name;
+    const char* label;
+    Quantity quantity;
 };
+
+constexpr QuantityNames kQuantityNames[] = {
+    {"counts", "Counts", Quantity::Counts},
+    {"transmittance", "Transmittance (fraction)", Quantity::Transmittance},
+    {"absorbance", "Absorbance", Quantity::Absorbance},
+    {"reflectance", "Reflectance (fraction)", Quantity::Reflectance},
+};
+
+const QuantityNames& NamesOf(Quantity quantity) {
+    for (const QuantityNames& names : kQuantityNames) {
+        if (names.quantity == quantity) {
+            return names;
+        }
+    }
+    return kQuantityNames[0];
+}
 
 bool Saturated(const LightAndDark& spectrum, size_t band) {
     return band < spectrum.saturated.size() && spectrum.saturated[band];
@@ -24,22 +38,17 @@ bool Saturated(const LightAndDark& spectrum, size_t band) {
 }  // namespace
 
 std::optional<Quantity> ParseQuantity(const std::string& name) {
-    for (const auto& [text, quantity] : kQuantityNames) {
-        if (name == text) {
-            return quantity;
+    for (const QuantityNames& names : kQuantityNames) {
+        if (name == names.name) {
+            return names.quantity;
         }
     }
     return std::nullopt;
 }
 
-const char* QuantityName(Quantity quantity) {
-    for (const auto& [text, entry] : kQuantityNames) {
-        if (entry == quantity) {
-            return text;
-        }
-    }
-    return kQuantityNames[0].first;
-}
+const char* QuantityName(Quantity quantity) { return NamesOf(quantity).name; }
+
+const char* QuantityLabel(Quantity quantity) { return NamesOf(quantity).label; }
 
 ModeValues ComputeMode(Quantity quantity, const LightAndDark& sample, const LightAndDark& reference,
                        double referenceScale) {

@@ -20,6 +20,9 @@ enum class Quantity {
 // "counts", "transmittance", "absorbance", "reflectance".
 std::optional<Quantity> ParseQuantity(const std::string& name);
 const char* QuantityName(Quantity quantity);
+// What a plot's axis or a file's long name says: "Counts", "Transmittance
+// (fraction)", "Absorbance", "Reflectance (fraction)".
+const char* QuantityLabel(Quantity quantity);
 
 // Below this many counts of reference light (reference minus its dark) a
 // band is not divided by: at a read noise of a few counts the ratio would be
