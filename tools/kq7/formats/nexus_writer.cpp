@@ -8,6 +8,7 @@
 #include <hdf5.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -238,6 +239,26 @@ public:
         : file_(H5Fcreate(path.c_str(), H5F_ACC_EXCL, H5P_DEFAULT, H5P_DEFAULT), H5Fclose, path, "create the file"),
           writer_(file_, path),
           bands_(header.wavelengthsNm.size()) {
+        try {
+            WriteStart(header);
+        } catch (...) {
+            // The file is this stream's own (it was created new): no half-made file stays.
+            std::remove(path.c_str());
+            throw;
+        }
+    }
+
+    void Append(double secondsSinceStart, const std::vector<double>& values) override {
+        const std::vector<double> row = Row(values, bands_);
+        AppendRow(signal_, 2, row.data());
+        AppendRow(time_, 1, &secondsSinceStart);
+        ++rows_;
+        Check(H5Fflush(file_, H5F_SCOPE_LOCAL), writer_.Path(), "flush the file");
+    }
+
+private:
+    void WriteStart(const SpectrumHeader& header) {
+        const std::string& path = writer_.Path();
         const hid_t data = WriteLayout(writer_, header, true);
         const hsize_t dims[2] = {0, bands_};
         const hsize_t maxDims[2] = {H5S_UNLIMITED, bands_};
@@ -252,15 +273,6 @@ public:
         Check(H5Fflush(file_, H5F_SCOPE_LOCAL), path, "flush the file");
     }
 
-    void Append(double secondsSinceStart, const std::vector<double>& values) override {
-        const std::vector<double> row = Row(values, bands_);
-        AppendRow(signal_, 2, row.data());
-        AppendRow(time_, 1, &secondsSinceStart);
-        ++rows_;
-        Check(H5Fflush(file_, H5F_SCOPE_LOCAL), writer_.Path(), "flush the file");
-    }
-
-private:
     // Grows `dataset` by row rows_ and writes it.
     void AppendRow(hid_t dataset, int rank, const double* values) {
         const std::string& path = writer_.Path();
