@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     std::string sourceName = "continuum";
     double driftNm = 0.0;
     bool showTrueCoefficients = false;
+    std::string absorberText;
     app.add_flag("--pty", pty, "Serve on a new pseudo-terminal and print its path")->required();
     app.add_option("--bands", bands, "Number of bands")
         ->check(CLI::Range(kq7sim::kMinBands, kq7sim::kMaxBands));
@@ -45,6 +46,11 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"continuum", "hgar"}));
     app.add_option("--drift-nm", driftNm, "Report coefficients whose axis is off by between X/2 and X nm")
         ->check(CLI::Range(-50.0, 50.0));
+    app.add_option("--absorber", absorberText,
+                   "A sample in the light path: an absorption band CENTRE:FWHM:DEPTH (nm, nm, peak absorbance)")
+        ->check([](const std::string& text) {
+            return kq7sim::ParseAbsorber(text) ? "" : "expected CENTRE:FWHM:DEPTH, e.g. 550:40:0.8";
+        });
     app.add_flag("--true-coefficients", showTrueCoefficients,
                  "Print the true coefficients (where the light really falls) to standard error");
     CLI11_PARSE(app, argc, argv);
@@ -54,6 +60,9 @@ int main(int argc, char** argv) {
     config.delayMs = delayMs;
     config.source = *kq7sim::ParseLightSource(sourceName);
     config.driftNm = driftNm;
+    if (!absorberText.empty()) {
+        config.absorber = kq7sim::ParseAbsorber(absorberText);
+    }
 
     // SIGTERM and SIGINT are blocked except while the server waits, so that a
     // stop request is never lost between two waits.
@@ -75,6 +84,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kq7sim: %s, %d bands, seed %u, fault %s, source %s, drift %g nm\n",
                      config.identification.c_str(), config.bands, config.seed, kq7sim::FaultName(config.fault),
                      kq7sim::LightSourceName(config.source), config.driftNm);
+        if (config.absorber) {
+            std::fprintf(stderr, "kq7sim: sample: absorption band at %g nm, %g nm wide, absorbance %g at its peak\n",
+                         config.absorber->centreNm, config.absorber->fwhmNm, config.absorber->depth);
+        }
         if (showTrueCoefficients) {
             const auto& a = config.coefficients;
             std::fprintf(stderr, "kq7sim: true coefficients a0=%.9g a1=%.9g a2=%.9g a3=%.9g\n", a[0], a[1], a[2], a[3]);

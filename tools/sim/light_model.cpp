@@ -75,7 +75,9 @@ LightModel::LightModel(const SimConfig& config) : random_(config.seed) {
     const auto rate = config.source == LightSource::MercuryArgon ? MercuryArgonRate : ContinuumRate;
     rate_.reserve(static_cast<size_t>(std::max(config.bands, 0)));
     for (int band = 1; band <= config.bands; ++band) {
-        rate_.push_back(rate(kq7::Wavelength(config.coefficients, band)));
+        const double nm = kq7::Wavelength(config.coefficients, band);
+        const double absorbance = config.absorber ? Absorbance(*config.absorber, nm) : 0.0;
+        rate_.push_back(rate(nm) * std::pow(10.0, -absorbance));
     }
     std::normal_distribution<double> standard(0.0, 1.0);
     deviates_.resize(kDeviateCount);

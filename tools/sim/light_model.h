@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // What the virtual sensor's detector sees: the configured light source (a
 // lamp with a smooth continuum and a few broad emission lines, or a
-// mercury-argon reference lamp), on top of a dark level, with noise.
+// mercury-argon reference lamp), through the sample if one is configured, on
+// top of a dark level, with noise.
 #pragma once
 
 #include <cstdint>

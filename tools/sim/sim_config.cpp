@@ -1,7 +1,9 @@
 /* SPDX-License-Identifier: MIT */
 #include "sim/sim_config.h"
 
+#include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <cstdio>
 #include <utility>
 
@@ -57,6 +59,29 @@ const char* FaultName(Fault fault) { return NameOf(kFaultNames, fault); }
 std::optional<LightSource> ParseLightSource(const std::string& name) { return ValueNamed(kLightSourceNames, name); }
 
 const char* LightSourceName(LightSource source) { return NameOf(kLightSourceNames, source); }
+
+std::optional<Absorber> ParseAbsorber(const std::string& text) {
+    Absorber absorber;
+    double* parts[] = {&absorber.centreNm, &absorber.fwhmNm, &absorber.depth};
+    const char* next = text.c_str();
+    for (size_t k = 0; k < 3; ++k) {
+        char* end = nullptr;
+        *parts[k] = std::strtod(next, &end);
+        if (end == next || *end != (k < 2 ? ':' : '\0')) {
+            return std::nullopt;
+        }
+        next = end + 1;
+    }
+    if (!(absorber.fwhmNm > 0.0) || !(absorber.depth >= 0.0) || !std::isfinite(absorber.centreNm)) {
+        return std::nullopt;
+    }
+    return absorber;
+}
+
+double Absorbance(const Absorber& absorber, double nm) {
+    const double z = (nm - absorber.centreNm) / absorber.fwhmNm;
+    return absorber.depth * std::exp(-4.0 * std::log(2.0) * z * z);
+}
 
 std::array<double, 4> DefaultCoefficients(int bands) {
     // Band n of `bands` sits where band n * 512 / bands of the reference does.

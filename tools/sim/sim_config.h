@@ -34,6 +34,21 @@ enum class LightSource {
 std::optional<LightSource> ParseLightSource(const std::string& name);
 const char* LightSourceName(LightSource source);
 
+// A sample in the light path with a known answer: one absorption band of
+// Gaussian shape.
+struct Absorber {
+    double centreNm = 0.0;
+    double fwhmNm = 0.0;  // full width at half the peak absorbance
+    double depth = 0.0;   // peak absorbance (base 10): 1 lets a tenth through
+};
+
+// "CENTRE:FWHM:DEPTH" in nm, nm and absorbance, e.g. "550:40:0.8"; nothing
+// unless the width is above 0 and the depth 0 or more.
+std::optional<Absorber> ParseAbsorber(const std::string& text);
+
+// The band's absorbance at `nm`: depth exp(-4 ln 2 ((nm - centre) / fwhm)^2).
+double Absorbance(const Absorber& absorber, double nm);
+
 constexpr int kDefaultBands = 512;
 constexpr uint32_t kDefaultSeed = 42;
 
@@ -64,6 +79,8 @@ struct SimConfig {
     // The error of the calibration the sensor reports (DriftedCoefficients);
     // 0: it reports the true one.
     double driftNm = 0.0;
+    // In the light path of either source; none: the bare source.
+    std::optional<Absorber> absorber;
 
     // The defaults for `bands` bands and `seed`, without fault.
     static SimConfig For(int bands, uint32_t seed);
