@@ -73,15 +73,49 @@ def _refusal(port: str, stable: Optional[str], error: Exception) -> FoundPort:
     return FoundPort(port, stable, state, detail=str(error))
 
 
-_STATE_OF_RESULT = {
-    _library.ERR_REJECTED_REPLY: NOT_A_SENSOR,
-    _library.ERR_BUSY: UNIDENTIFIED,
-    _library.ERR_BAD_IDENTIFICATION: UNIDENTIFIED,
-}
+# Enough of what a port sent to recognise it.
+_BYTES_KEPT = 16
+
+
+class _RecordingPort:
+    """The port as DeviceLink uses it, keeping the first bytes each way."""
+
+    def __init__(self, port: serial.Serial):
+        self._port = port
+        self.sent = b""
+        self.seen = b""
+
+    @property
+    def in_waiting(self) -> int:
+        return self._port.in_waiting
+
+    def write(self, data: bytes) -> None:
+        self.sent += data[:max(0, _BYTES_KEPT - len(self.sent))]
+        self._port.write(data)
+
+    def read(self, size: int) -> bytes:
+        data = self._port.read(size)
+        self.seen += data[:max(0, _BYTES_KEPT - len(self.seen))]
+        return data
+
+
+def _failure(library, port: str, stable: Optional[str], link: DeviceLink, recorded: _RecordingPort,
+             result: int) -> FoundPort:
+    if link.failure is not None:
+        return FoundPort(port, stable, GONE, detail=str(link.failure))
+    if not recorded.seen:
+        return FoundPort(port, stable, NO_ANSWER)
+    # A port that sends back its own requests passes them for replies.
+    if recorded.sent.startswith(recorded.seen):
+        return FoundPort(port, stable, NOT_A_SENSOR, detail="echoes what it is sent")
+    if result in (_library.ERR_BUSY, _library.ERR_BAD_IDENTIFICATION):
+        return FoundPort(port, stable, UNIDENTIFIED, detail=_results.text(library, result))
+    return FoundPort(port, stable, NOT_A_SENSOR, detail="answered " + recorded.seen.hex(" "))
 
 
 def _identify(library, opened: serial.Serial, port: str, stable: Optional[str], timeout: float) -> FoundPort:
-    link = DeviceLink(opened, library, port)
+    recorded = _RecordingPort(opened)
+    link = DeviceLink(recorded, library, port)
     device = library.kq7_open(link.write_fn, link.read_fn, None)
     if not device:
         raise MemoryError("kq7_open found no memory for a device")
@@ -89,11 +123,8 @@ def _identify(library, opened: serial.Serial, port: str, stable: Optional[str], 
     try:
         link.begin_call(time.monotonic() + timeout)
         result = library.kq7_identify(device)
-        if link.failure is not None:
-            return FoundPort(port, stable, GONE, detail=str(link.failure))
-        if result != 0:
-            state = _STATE_OF_RESULT.get(result, NO_ANSWER)
-            return FoundPort(port, stable, state, detail=_results.text(library, result))
+        if result != 0 or link.failure is not None:
+            return _failure(library, port, stable, link, recorded, result)
         record = _library.SensorInfoC()
         library.kq7_get_info(device, ctypes.byref(record))
     finally:

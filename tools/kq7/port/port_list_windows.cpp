@@ -4,7 +4,9 @@
 // the vendor and product ids and serial number read from their ids
 // ("USB\VID_0403&PID_6001\A6008ISP", "FTDIBUS\VID_0403+PID_6001+A6008ISPA\0000").
 #include <windows.h>
-// setupapi.h needs windows.h first.
+// setupapi.h needs windows.h first; initguid.h makes devguid.h define the
+// class GUID here instead of only declaring it.
+#include <initguid.h>
 #include <devguid.h>
 #include <setupapi.h>
 
