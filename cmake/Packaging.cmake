@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
-# Packages of the install components (Runtime, Development, Tools). What is
+# Packages of the install components (Runtime, Development, Tools, and
+# on Linux Python). What is
 # common to every package format is set here; each platform's file below adds
 # its generator.
 set(CPACK_PACKAGE_NAME nerb-kq7lib)
@@ -14,6 +15,8 @@ if(KQ7_BUILD_TOOLS)
 endif()
 
 if(UNIX AND NOT APPLE)
+  include(cmake/PythonPackage.cmake)
+  list(APPEND CPACK_COMPONENTS_ALL Python)
   include(cmake/PackagingDebian.cmake)
 endif()
 

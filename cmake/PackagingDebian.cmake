@@ -3,6 +3,7 @@
 #   libnerb-kq7lib<major>  the shared library and its SONAME link
 #   libnerb-kq7lib-dev     headers, CMake package, pkg-config file, .so link
 #   nerb-kq7lib-tools      the kq7 and kq7sim programs with their man pages
+#   python3-kq7            the Python package kq7, on the library package
 # The library package is named after the SONAME, so that a new major version
 # installs beside the old one. Each package carries its own copyright file
 # and changelog.Debian.gz (cmake/DebianPackageDocs.cmake); lintian checks
@@ -57,6 +58,16 @@ sensor.
 
 kq7sim serves a virtual KQ7 sensor on a pseudo-terminal, with faults to
 inject, for trying a host without the hardware.")
+
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kq7)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+set(CPACK_COMPONENT_PYTHON_DEPENDS Runtime)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3:any, python3-numpy, python3-serial")
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION "KQ7 spectral sensors from Python
+The Python package kq7 drives KQ7 spectral sensors through the shared library
+nerb_kq7lib: it lists the sensors attached, identifies them, and captures
+spectra as numpy arrays, any number of sensors at once.")
 
 # The library is registered through dpkg's ldconfig trigger, not through
 # maintainer scripts; CPack writes such scripts into any package with a

@@ -4,6 +4,9 @@
     with kq7.Spectrometer("/dev/ttyUSB0") as sensor:
         spectrum = sensor.capture(sensor.auto_exposure(90))
 
+    for found in kq7.list_sensors():  # the attached sensors
+        print(found.port, found.state, found.info)
+
 The package drives the shared library nerb_kq7lib through ctypes; each
 Spectrometer opens a device of its own on its port. The library is taken from
 the checkout's build folders or from where it is installed; NERB_KQ7LIB names
@@ -23,12 +26,14 @@ from .errors import (
     SimulatorNotFound,
 )
 from ._version import VERSION
+from .discovery import FoundPort, list_sensors
 from .simulator import Simulator
 from .spectrometer import SensorInfo, Spectrometer
 
 __all__ = [
     "Cancelled",
     "ExposureOutOfRange",
+    "FoundPort",
     "LibraryNotFound",
     "NoReply",
     "NotASerialPort",
@@ -41,5 +46,6 @@ __all__ = [
     "Simulator",
     "SimulatorNotFound",
     "Spectrometer",
+    "list_sensors",
 ]
 __version__ = VERSION

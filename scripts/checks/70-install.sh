@@ -80,7 +80,7 @@ for deb in "$debs"/*.deb; do
 done
 
 runtime=libnerb-kq7lib$major
-for name in "$runtime" libnerb-kq7lib-dev nerb-kq7lib-tools; do
+for name in "$runtime" libnerb-kq7lib-dev nerb-kq7lib-tools python3-kq7; do
   [ -n "${listing[$name]+set}" ] || fail "package $name was not built"
 done
 
@@ -117,6 +117,9 @@ done
 grep -q 'libc6' <<<"${depends[$runtime]}" || fail "$runtime does not depend on libc6"
 grep -q "$runtime (= $version-" <<<"${depends[libnerb-kq7lib-dev]}" ||
   fail "libnerb-kq7lib-dev does not depend on $runtime of its own version"
+for needed in "$runtime (= $version-" python3-numpy python3-serial; do
+  grep -qF "$needed" <<<"${depends[python3-kq7]}" || fail "python3-kq7 does not depend on $needed"
+done
 for name in "${!listing[@]}"; do
   [ "$name" = "$runtime" ] && continue
   while read -r file; do
@@ -141,4 +144,16 @@ run_consumer "$build_dir/consumer-deb/kq7_consumer" "$debroot/usr/$libdir"
 # The packaged tools run on their own: kq7 against its built-in virtual sensor.
 timeout 30 "$debroot/usr/bin/kq7" --sim info | grep -q '^bands: ' || fail "packaged kq7 info failed"
 timeout 30 "$debroot/usr/bin/kq7sim" --help >/dev/null || fail "packaged kq7sim does not start"
-echo "Debian packages: contents checked, consumer built against them ran, tools ran"
+# The packaged Python package, on the packaged library, finds the packaged
+# virtual sensor; installed, Debian's python3 finds both without a variable.
+grep -qx "./usr/lib/python3/dist-packages/kq7/__init__.py" <<<"${listing[python3-kq7]}" ||
+  fail "python3-kq7 lacks the package kq7"
+"$debroot/usr/bin/kq7sim" --pty --seed 3 >"$build_dir/python-sim.out" 2>/dev/null &
+sim=$!
+for _ in $(seq 50); do [ -s "$build_dir/python-sim.out" ] && break; sleep 0.1; done
+serial=$(PYTHONPATH="$debroot/usr/lib/python3/dist-packages" NERB_KQ7LIB="$debroot/usr/$libdir/$soname" \
+  timeout 30 /usr/bin/python3 -c 'import kq7, sys; print(kq7.list_sensors(sys.argv[1:])[0].info.serial)' \
+  "$(head -n1 "$build_dir/python-sim.out")") || true
+kill "$sim"
+[ "$serial" = SIM00003 ] || fail "the packaged kq7.list_sensors() did not find the packaged kq7sim: '$serial'"
+echo "Debian packages: contents checked, consumer built against them ran, tools and Python package ran"

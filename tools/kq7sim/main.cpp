@@ -1,13 +1,16 @@
 /* SPDX-License-Identifier: MIT */
 // kq7sim: a virtual KQ7 sensor on a pseudo-terminal. Prints the device path
-// as its first line and serves until SIGTERM or SIGINT.
+// as its first line and serves until SIGTERM or SIGINT; with --link it keeps
+// a symbolic link to that path for as long.
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 
+#include "kq7sim/device_link.h"
 #include "kq7sim/pty_server.h"
 #include "sim/sim_config.h"
 #include "sim/virtual_sensor.h"
@@ -32,10 +35,13 @@ int main(int argc, char** argv) {
     double driftNm = 0.0;
     bool showTrueCoefficients = false;
     std::string absorberText;
+    std::string linkPath;
     app.add_flag("--pty", pty, "Serve on a new pseudo-terminal and print its path")->required();
     app.add_option("--bands", bands, "Number of bands")
         ->check(CLI::Range(kq7sim::kMinBands, kq7sim::kMaxBands));
-    app.add_option("--seed", seed, "Seed of the noise (and the serial number)");
+    app.add_option("--seed", seed, "Seed of the noise and of the serial number (seed 42: SIM00042)");
+    app.add_option("--link", linkPath,
+                   "Keep a symbolic link PATH to the pseudo-terminal while serving, as udev keeps one to an adapter");
     app.add_option("--fault", faultName, "Fault to inject into every reply")
         ->check(CLI::IsMember({"none", "silent", "busy", "bad-crc", "stray", "chunked", "delay"}));
     app.add_option("--delay-ms", delayMs, "Wait before each reply (with --fault delay)")
@@ -79,6 +85,10 @@ int main(int argc, char** argv) {
 
     try {
         kq7sim::PtyServer server(config, baud);
+        std::unique_ptr<kq7sim::DeviceLink> link;
+        if (!linkPath.empty()) {
+            link = std::make_unique<kq7sim::DeviceLink>(server.SlavePath(), linkPath);
+        }
         std::printf("%s\n", server.SlavePath().c_str());
         std::fflush(stdout);
         std::fprintf(stderr, "kq7sim: %s, %d bands, seed %u, fault %s, source %s, drift %g nm\n",
