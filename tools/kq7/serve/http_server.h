@@ -12,10 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "kq7/serve/acquisition.h"
+#include "kq7/acquisition/engine.h"
+#include "kq7/device/sensor.h"
 #include "kq7/serve/broadcast.h"
 #include "kq7/serve/listen_address.h"
-#include "kq7/sensor.h"
+#include "kq7/serve/live_view.h"
 
 namespace httplib {
 class Server;
@@ -25,8 +26,10 @@ namespace kq7serve {
 
 class HttpServer {
 public:
-    // `place` names the sensor's port in the CSV files.
-    HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place, std::string token);
+    // Requests go to `engine`, the spectrum saved as CSV comes from
+    // `view`; `place` names the sensor's port in the CSV files.
+    HttpServer(kq7tool::Engine& engine, const LiveView& view, Broadcast& broadcast, kq7tool::SensorPlace place,
+               std::string token);
     ~HttpServer();
 
     // Binds to the address; returns the port (chosen by the system for
@@ -40,7 +43,8 @@ private:
     void AddRoutes();
     bool HostAllowed(const std::string& host) const;
 
-    Acquisition& acquisition_;
+    kq7tool::Engine& engine_;
+    const LiveView& view_;
     Broadcast& broadcast_;
     const kq7tool::SensorPlace place_;
     const std::string token_;
