@@ -1,10 +1,10 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/acquisition/engine.h"
 
-#include <ctime>
 #include <utility>
 
 #include "kq7/device/captures.h"
+#include "kq7/utc_time.h"
 
 namespace kq7tool {
 
@@ -16,16 +16,7 @@ constexpr size_t kRateWindow = 16;
 
 // "14:03:27 capture: no reply": when the last error came, in local time.
 std::string Stamped(const std::string& text) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char clock[16];
-    std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
-    return std::string(clock) + " " + text;
+    return LocalTime(std::chrono::system_clock::now(), "%H:%M:%S") + " " + text;
 }
 
 }  // namespace

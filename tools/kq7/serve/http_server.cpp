@@ -4,7 +4,7 @@
 #include <httplib.h>
 
 #include <cctype>
-#include <ctime>
+#include <chrono>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -70,11 +70,7 @@ std::string EventStreamText(const std::vector<Event>& events) {
 
 // "kq7-SIM00042-20261209-140327.csv"
 std::string CsvFileName(const kq7tool::CapturedSpectrum& shown) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stamp = kq7tool::LocalTime(std::chrono::system_clock::now(), "%Y%m%d-%H%M%S");
     std::string serial;
     for (const char c : std::string(shown.info.identField2)) {
         serial += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
