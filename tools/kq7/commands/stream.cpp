@@ -72,6 +72,8 @@ public:
         saturatedRows_ += spectrum.saturated ? 1 : 0;
     }
 
+    // Whether the sensor was identified and the header written.
+    bool Started() const { return out_ != nullptr; }
     const std::string& Where() const { return where_; }
     int Written() const { return written_; }
     int SaturatedRows() const { return saturatedRows_; }
@@ -109,6 +111,9 @@ void RunStream(Sensor& sensor, const StreamOptions& options) {
         if (failure.Status() != kExitInterrupted) {
             throw;
         }
+    }
+    if (Interrupted() && !sink.Started()) {
+        throw Failure(kExitInterrupted, "interrupted");
     }
     if (Interrupted()) {
         throw Failure(kExitInterrupted, "interrupted after " + std::to_string(sink.Written()) + " of " +
