@@ -17,9 +17,12 @@
 #include <string>
 
 #include "fuzz_require.h"
-#include "kq7/serve/acquisition.h"
+#include "kq7/acquisition/engine.h"
+#include "kq7/device/sensor.h"
+#include "kq7/port/byte_link.h"
 #include "kq7/serve/broadcast.h"
 #include "kq7/serve/http_server.h"
+#include "kq7/serve/live_view.h"
 #include "kq7/serve/page_assets.h"
 
 namespace {
@@ -79,10 +82,20 @@ size_t LargestAsset() {
     return largest;
 }
 
+// The engine is never started: the requests only queue settings for it.
+class NoSensor : public kq7tool::ByteLink {
+public:
+    int64_t Write(const uint8_t*, int64_t length) override { return length; }
+    int64_t Read(uint8_t*, int64_t) override { return 0; }
+};
+
 struct Served {
+    NoSensor link;
+    kq7tool::Sensor sensor{link, kq7tool::SensorPlace{"sim", 0, true}, false};
+    kq7tool::Engine engine{sensor, kq7tool::Settings{}, kq7tool::Pacing{}};
     kq7serve::Broadcast broadcast;
-    kq7serve::Acquisition acquisition{nullptr, broadcast};
-    kq7serve::HttpServer server{acquisition, broadcast, kq7tool::SensorPlace{"sim", 0, true}, kToken};
+    kq7serve::LiveView view{broadcast};
+    kq7serve::HttpServer server{engine, view, broadcast, kq7tool::SensorPlace{"sim", 0, true}, kToken};
     std::string port;
 
     Served() {

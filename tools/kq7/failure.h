@@ -23,11 +23,15 @@ enum ExitStatus {
 
 class Failure : public std::runtime_error {
 public:
-    Failure(ExitStatus status, const std::string& message) : std::runtime_error(message), status_(status) {}
+    // `libraryResult`: the library's KQ7_ERR_* code behind it, 0 for none.
+    Failure(ExitStatus status, const std::string& message, int libraryResult = 0)
+        : std::runtime_error(message), status_(status), libraryResult_(libraryResult) {}
     ExitStatus Status() const { return status_; }
+    int LibraryResult() const { return libraryResult_; }
 
 private:
     ExitStatus status_;
+    int libraryResult_;
 };
 
 }  // namespace kq7tool

@@ -3,17 +3,11 @@
 
 #include <signal.h>
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 namespace kq7tool {
 
 namespace {
-
-// Waits are cut into steps this long to notice Ctrl-C.
-constexpr std::chrono::milliseconds kPauseStep{20};
 
 volatile sig_atomic_t g_interrupted = 0;
 // Lock-free, so that the handler may read it.
@@ -47,17 +41,5 @@ void CatchInterrupt() {
 void CancelOnInterrupt(kq7_device* device) { g_device.store(device); }
 
 bool Interrupted() { return g_interrupted != 0; }
-
-void PauseUnlessInterrupted(double seconds) {
-    using namespace std::chrono;
-    const auto end = steady_clock::now() + duration_cast<steady_clock::duration>(duration<double>(seconds));
-    while (!Interrupted()) {
-        const auto left = end - steady_clock::now();
-        if (left <= steady_clock::duration::zero()) {
-            return;
-        }
-        std::this_thread::sleep_for(std::min<steady_clock::duration>(left, kPauseStep));
-    }
-}
 
 }  // namespace kq7tool

@@ -16,7 +16,4 @@ void CancelOnInterrupt(kq7_device* device);
 // Whether Ctrl-C was pressed.
 bool Interrupted();
 
-// Waits `seconds`, or less when Ctrl-C is pressed meanwhile.
-void PauseUnlessInterrupted(double seconds);
-
 }  // namespace kq7tool

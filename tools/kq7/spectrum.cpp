@@ -4,17 +4,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "kq7/coefficient_write.h"
-#include "sensor/wavelength.h"
-
 namespace kq7tool {
 
 std::vector<double> Wavelengths(const SensorInfoC& info) {
-    const Coefficients a = CurrentCoefficients(info);
-    std::vector<double> wavelengths;
-    for (int band = 1; band <= info.bandnumber; ++band) {
-        wavelengths.push_back(kq7::Wavelength(a, band));
-    }
+    std::vector<double> wavelengths(static_cast<size_t>(std::max(info.bandnumber, 0)));
+    const int bands = kq7_wavelengths(&info, wavelengths.data(), static_cast<int32_t>(wavelengths.size()));
+    wavelengths.resize(static_cast<size_t>(std::max(bands, 0)));
     return wavelengths;
 }
 
@@ -36,15 +31,6 @@ Acquisition CaptureSum::Mean() const {
     }
     result.saturatedBands = static_cast<int>(std::count(saturated_.begin(), saturated_.end(), true));
     return result;
-}
-
-Acquisition CaptureMean(Sensor& sensor, int shutter, int times) {
-    const int fullScale = sensor.Info().maxValue;
-    CaptureSum sum;
-    for (int i = 0; i < times; ++i) {
-        sum.Add(sensor.Capture(shutter), fullScale);
-    }
-    return sum.Mean();
 }
 
 std::vector<double> SubtractDark(const std::vector<double>& light, const std::vector<double>& dark) {

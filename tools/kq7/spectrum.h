@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "kq7/sensor.h"
 #include "nerb_kq7lib.h"
 
 namespace kq7tool {
@@ -17,8 +16,8 @@ struct Spectrum {
     std::string title;  // what the plot says it shows
 };
 
-// The wavelength of every band from the coefficients that the identification
-// reported: a0 n^3 + a1 n^2 + a2 n + a3 for band n counted from 1.
+// The wavelength of every band of `info`, as the library computes it
+// (kq7_wavelengths); empty for a record without bands.
 std::vector<double> Wavelengths(const SensorInfoC& info);
 
 struct Acquisition {
@@ -26,8 +25,7 @@ struct Acquisition {
     int saturatedBands = 0;  // bands at full scale in any of the captures
 };
 
-// Captures summed band by band into their mean, for whoever drives the
-// captures (kq7's commands, kq7 serve's acquisition thread).
+// Captures summed band by band into their mean.
 class CaptureSum {
 public:
     void Add(const std::vector<uint16_t>& samples, int fullScale);
@@ -39,9 +37,6 @@ private:
     std::vector<bool> saturated_;
     int captures_ = 0;
 };
-
-// The mean of `times` captures at `shutter`. Throws Failure.
-Acquisition CaptureMean(Sensor& sensor, int shutter, int times);
 
 // light - dark, band by band; negative where the dark capture was higher, so
 // that the noise around zero averages out.

@@ -1,8 +1,6 @@
 /* SPDX-License-Identifier: MIT */
-// The virtual sensor as a pair of host functions for KQ7Set_Serial_FUN, in the
-// same process: what the library writes goes straight to one process-wide
-// VirtualSensor, and its replies come back through the read function as they
-// fall due (at once, unless the configured fault delays or chunks them).
+// One process-wide virtual sensor (a LocalSensor) behind a pair of plain host
+// functions, for KQ7Set_Serial_FUN and other hosts that take no context.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +13,6 @@ namespace kq7sim {
 
 // Replaces the process-wide sensor with a fresh one built from `config`.
 void StartInProcess(const SimConfig& config);
-
-// Replaces the process-wide sensor with a fresh one of the same
-// configuration but `source`; StartInProcess must have run.
-void UseInProcessLightSource(LightSource source);
 
 // The process-wide sensor, for inspection; StartInProcess must have run.
 const VirtualSensor& InProcessSensor();

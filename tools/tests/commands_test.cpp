@@ -2,11 +2,10 @@
 // kq7's commands against the in-process virtual sensor.
 #include <gtest/gtest.h>
 
-#include "kq7/commands.h"
+#include "kq7/commands/capture.h"
 #include "kq7/failure.h"
-#include "kq7/byte_link.h"
+#include "kq7/port/virtual_sensor_link.h"
 #include "link/frame_format.h"
-#include "sim/in_process.h"
 #include "support/console_capture.h"
 #include "support/fake_clock.h"
 
@@ -16,9 +15,10 @@ namespace {
 // Spectrum requests made while the shutter is closed never reach the sensor.
 class LosingDarkCaptures : public VirtualSensorLink {
 public:
+    LosingDarkCaptures() : VirtualSensorLink(kq7sim::SimConfig{}) {}
     int64_t Write(const uint8_t* data, int64_t length) override {
         if (length > static_cast<int64_t>(kq7::kCommandOffset) && data[kq7::kCommandOffset] == kq7::CMD_GET_DATA &&
-            !kq7sim::InProcessSensor().ShutterOpen()) {
+            !Sensor().ShutterOpen()) {
             return length;
         }
         return VirtualSensorLink::Write(data, length);
@@ -30,7 +30,6 @@ TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     // Every reading of the clock moves it, so the unanswered captures time
     // out at once.
     kq7::test::FakeClock::SetTickStep(50);
-    kq7sim::StartInProcess(kq7sim::SimConfig{});
     LosingDarkCaptures link;
     Sensor sensor(link, {"sim", 0, true}, false);
     kq7::test::ConsoleCapture console;
@@ -39,7 +38,7 @@ TEST(RunCaptureTest, FailedDarkCaptureLeavesTheShutterOpen) {
     options.shutter = 100;
     options.dark = true;
     EXPECT_THROW(RunCapture(sensor, options), Failure);
-    EXPECT_TRUE(kq7sim::InProcessSensor().ShutterOpen());
+    EXPECT_TRUE(link.Sensor().ShutterOpen());
 }
 
 }  // namespace

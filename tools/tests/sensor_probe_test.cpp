@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "kq7/port/sensor_probe.h"
-#include "sim/in_process.h"
+#include "kq7/port/virtual_sensor_link.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "kq7/serial_port.h"
+#include "kq7/port/serial_port.h"
 #endif
 
 namespace kq7tool {
@@ -84,8 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Links, ProbeLinkTest,
                                                     "the port hung up", 1}));
 
 TEST(ProbeLinkSensorTest, IdentifiesTheSensor) {
-    VirtualSensorLink link;
-    kq7sim::StartInProcess(kq7sim::SimConfig::For(256, 7));
+    VirtualSensorLink link(kq7sim::SimConfig::For(256, 7));
     const ProbeResult probe = ProbeLink(link, kTestLimit);
     ASSERT_EQ(probe.outcome, ProbeOutcome::Sensor);
     EXPECT_EQ(probe.sensor.model, "KQ7");

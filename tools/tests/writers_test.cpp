@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "kq7/csv_writer.h"
+#include "kq7/formats/csv.h"
+#include "kq7/formats/svg.h"
 #include "kq7/spectrum.h"
-#include "kq7/svg_plot.h"
 #include "kq7/utc_time.h"
 
 namespace kq7tool {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "kq7/csv_writer.h"
+#include "kq7/coefficients.h"
 
 namespace kq7tool {
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "kq7/failure.h"
-#include "kq7/serial_port.h"
+#include "kq7/port/serial_port.h"
 #include "nerb_kq7lib.hpp"
 
 namespace kq7tool {

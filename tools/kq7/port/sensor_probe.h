@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "kq7/byte_link.h"
+#include "kq7/port/byte_link.h"
 
 namespace kq7tool {
 

@@ -6,13 +6,14 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 
-#include "kq7/csv_writer.h"
+#include "kq7/formats/csv.h"
 #include "kq7/serve/connection_server.h"
 #include "kq7/serve/host_names.h"
 #include "kq7/serve/page_assets.h"
@@ -26,7 +27,7 @@ namespace kq7serve {
 namespace {
 
 constexpr const char* kTokenHeader = "X-KQ7-Token";
-constexpr const char* kTokenPlaceholder = "{{token}}";
+
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
 
 // The page loads its scripts, styles and events from this server only, and
@@ -50,12 +51,24 @@ void Accept(httplib::Response& response) {
     response.status = 204;
 }
 
-// The page with this run's token in it; the other assets as they are.
+// The page with this run's token and the server's limits in it; the other
+// assets as they are.
 void ServeAsset(const Asset& asset, const std::string& token, httplib::Response& response) {
     std::string body(reinterpret_cast<const char*>(asset.data), asset.size);
-    const size_t at = body.find(kTokenPlaceholder);
-    if (at != std::string::npos) {
-        body.replace(at, std::char_traits<char>::length(kTokenPlaceholder), token);
+    const std::pair<std::string, std::string> fills[] = {
+        {"{{token}}", token},
+        {"{{minShutter}}", std::to_string(kMinShutter)},
+        {"{{maxShutter}}", std::to_string(kMaxShutter)},
+    };
+    bool filled = false;
+    for (const auto& [placeholder, value] : fills) {
+        for (size_t at = body.find(placeholder); at != std::string::npos; at = body.find(placeholder, at)) {
+            body.replace(at, placeholder.size(), value);
+            at += value.size();
+            filled = true;
+        }
+    }
+    if (filled) {
         response.set_header("Cache-Control", "no-store");
     }
     response.set_content(body, asset.contentType);
@@ -74,12 +87,8 @@ std::string EventStreamText(const std::vector<Event>& events) {
 }
 
 // "kq7-SIM00042-20261209-140327.csv"
-std::string CsvFileName(const ShownSpectrum& shown) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+std::string CsvFileName(const kq7tool::CapturedSpectrum& shown) {
+    const std::string stamp = kq7tool::LocalTime(std::chrono::system_clock::now(), "%Y%m%d-%H%M%S");
     std::string serial;
     for (const char c : std::string(shown.info.identField2)) {
         serial += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -88,7 +97,7 @@ std::string CsvFileName(const ShownSpectrum& shown) {
 }
 
 // The same file as kq7 capture -o writes for these settings.
-std::string ShownCsv(const ShownSpectrum& shown, const kq7tool::SensorPlace& place) {
+std::string ShownCsv(const kq7tool::CapturedSpectrum& shown, const kq7tool::SensorPlace& place) {
     kq7tool::Spectrum spectrum;
     spectrum.wavelengthsNm = kq7tool::Wavelengths(shown.info);
     spectrum.counts = shown.counts;
@@ -104,9 +113,9 @@ std::string ShownCsv(const ShownSpectrum& shown, const kq7tool::SensorPlace& pla
 
 }  // namespace
 
-HttpServer::HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place,
-                       std::string token)
-    : acquisition_(acquisition), broadcast_(broadcast), place_(std::move(place)), token_(std::move(token)),
+HttpServer::HttpServer(kq7tool::Engine& engine, const LiveView& view, Broadcast& broadcast,
+                       kq7tool::SensorPlace place, std::string token)
+    : engine_(engine), view_(view), broadcast_(broadcast), place_(std::move(place)), token_(std::move(token)),
       server_(std::make_unique<ConnectionServer>()) {
     server_->set_default_headers(kEveryAnswerHeaders);
     AddRoutes();
@@ -208,7 +217,7 @@ void HttpServer::AddRoutes() {
     });
 
     server_->Get("/spectrum.csv", [this](const Request&, Response& response) {
-        const std::optional<ShownSpectrum> shown = acquisition_.Shown();
+        const std::optional<kq7tool::CapturedSpectrum> shown = view_.Shown();
         if (!shown) {
             Refuse(response, 503, "no spectrum captured yet");
             return;
@@ -218,18 +227,18 @@ void HttpServer::AddRoutes() {
     });
 
     server_->Post("/settings", [this](const Request& request, Response& response) {
-        SettingsChange change;
+        kq7tool::SettingsChange change;
         const std::string refusal = ReadSettingsChange(request.params, change);
         if (!refusal.empty()) {
             Refuse(response, 400, refusal);
             return;
         }
-        acquisition_.Change(change);
+        engine_.Change(change);
         Accept(response);
     });
 
     server_->Post("/dark", [this](const Request&, Response& response) {
-        acquisition_.TakeDark();
+        engine_.TakeDark();
         Accept(response);
     });
 
@@ -240,7 +249,7 @@ void HttpServer::AddRoutes() {
             Refuse(response, 400, refusal);
             return;
         }
-        acquisition_.SearchExposure(percent);
+        engine_.SearchExposure(percent);
         Accept(response);
     });
 

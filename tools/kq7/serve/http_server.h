@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "kq7/serve/acquisition.h"
+#include "kq7/acquisition/engine.h"
+#include "kq7/device/sensor.h"
 #include "kq7/serve/broadcast.h"
 #include "kq7/serve/listen_address.h"
-#include "kq7/sensor.h"
+#include "kq7/serve/live_view.h"
 
 namespace httplib {
 class Stream;
@@ -28,8 +29,10 @@ class ConnectionServer;
 
 class HttpServer {
 public:
-    // `place` names the sensor's port in the CSV files.
-    HttpServer(Acquisition& acquisition, Broadcast& broadcast, kq7tool::SensorPlace place, std::string token);
+    // Requests go to `engine`, the spectrum saved as CSV comes from
+    // `view`; `place` names the sensor's port in the CSV files.
+    HttpServer(kq7tool::Engine& engine, const LiveView& view, Broadcast& broadcast, kq7tool::SensorPlace place,
+               std::string token);
     ~HttpServer();
 
     // Binds to the address; returns the port (chosen by the system for
@@ -46,7 +49,8 @@ public:
 private:
     void AddRoutes();
 
-    Acquisition& acquisition_;
+    kq7tool::Engine& engine_;
+    const LiveView& view_;
     Broadcast& broadcast_;
     const kq7tool::SensorPlace place_;
     const std::string token_;

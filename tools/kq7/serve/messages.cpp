@@ -29,15 +29,15 @@ std::string SensorMessage(const SensorInfoC& info, const std::vector<double>& wa
         .Str();
 }
 
-std::string StatusMessage(const StatusReport& report) {
+std::string StatusMessage(const kq7tool::Status& report) {
     JsonObject settings;
     settings.Number("shutter", report.settings.shutter)
         .Number("average", report.settings.average)
         .Flag("subtractDark", report.settings.subtractDark)
         .Flag("paused", report.settings.paused);
     JsonObject status;
-    status.Text("state", StateName(report.state))
-        .Text("text", StateText(report.state))
+    status.Text("state", kq7tool::StateName(report.state))
+        .Text("text", kq7tool::StateText(report.state))
         .Text("lastError", report.lastError)
         .Object("settings", settings);
     if (report.darkShutter) {
@@ -46,16 +46,15 @@ std::string StatusMessage(const StatusReport& report) {
     return status.Str();
 }
 
-std::string SpectrumMessage(uint64_t sequence, const ShownSpectrum& spectrum, const std::vector<double>& wavelengthsNm,
-                            bool saturated, double capturesPerSecond) {
+std::string SpectrumMessage(const kq7tool::CapturedSpectrum& spectrum, const std::vector<double>& wavelengthsNm) {
     const Peak peak = FindPeak(spectrum.counts, wavelengthsNm, spectrum.info.maxValue);
     return JsonObject()
-        .Number("sequence", static_cast<double>(sequence))
+        .Number("sequence", static_cast<double>(spectrum.sequence))
         .Number("shutter", spectrum.shutter)
         .Number("average", spectrum.average)
         .Flag("darkSubtracted", spectrum.darkSubtracted)
-        .Flag("saturated", saturated)
-        .Number("rate", capturesPerSecond)
+        .Flag("saturated", spectrum.saturated)
+        .Number("rate", spectrum.capturesPerSecond)
         .Object("peak", JsonObject()
                             .Number("counts", peak.counts)
                             .Number("band", peak.band)

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "kq7/serve/acquisition_state.h"
+#include "kq7/acquisition/state.h"
 #include "nerb_kq7lib.h"
 
 namespace kq7serve {
@@ -24,17 +24,9 @@ Peak FindPeak(const std::vector<double>& counts, const std::vector<double>& wave
 // Identity, band count, coefficients and the wavelength of every band.
 std::string SensorMessage(const SensorInfoC& info, const std::vector<double>& wavelengthsNm);
 
-struct StatusReport {
-    State state = State::Identifying;
-    std::string lastError;  // empty: none since the start
-    Settings settings;
-    std::optional<int> darkShutter;  // the shutter value of the dark spectrum held, if any
-};
-std::string StatusMessage(const StatusReport& report);
+std::string StatusMessage(const kq7tool::Status& status);
 
-// One spectrum: `saturated` when a single capture reached full scale
-// somewhere, the rate in captures per second.
-std::string SpectrumMessage(uint64_t sequence, const ShownSpectrum& spectrum, const std::vector<double>& wavelengthsNm,
-                            bool saturated, double capturesPerSecond);
+// One spectrum, its peak placed on `wavelengthsNm`.
+std::string SpectrumMessage(const kq7tool::CapturedSpectrum& spectrum, const std::vector<double>& wavelengthsNm);
 
 }  // namespace kq7serve

@@ -34,7 +34,7 @@ std::string RangeReason(const std::string& name, int low, int high) {
 
 }  // namespace
 
-std::string ReadSettingsChange(const Fields& fields, SettingsChange& change) {
+std::string ReadSettingsChange(const Fields& fields, kq7tool::SettingsChange& change) {
     if (fields.empty()) {
         return "no field to change: shutter, average, subtractDark or paused";
     }

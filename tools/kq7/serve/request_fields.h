@@ -6,14 +6,14 @@
 #include <map>
 #include <string>
 
-#include "kq7/serve/acquisition_state.h"
+#include "kq7/acquisition/state.h"
 
 namespace kq7serve {
 
 using Fields = std::multimap<std::string, std::string>;
 
 // shutter, average: whole numbers in range; subtractDark, paused: true/false.
-std::string ReadSettingsChange(const Fields& fields, SettingsChange& change);
+std::string ReadSettingsChange(const Fields& fields, kq7tool::SettingsChange& change);
 
 // percent: a whole number in kMinPercent..kMaxPercent.
 std::string ReadPercent(const Fields& fields, int& percent);

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstddef>
 
+#include "nerb_kq7lib.h"
+
 namespace kq7serve {
 
 constexpr const char* kDefaultHost = "127.0.0.1";
@@ -13,7 +15,7 @@ constexpr int kDefaultPort = 8477;
 
 // What the page may ask for; the server refuses anything else.
 constexpr int kMinShutter = 1;
-constexpr int kMaxShutter = 10000;  // the upper bound of the automatic exposure
+constexpr int kMaxShutter = KQ7_SHUTTER_SEARCH_MAX;  // as far as the automatic exposure goes
 constexpr int kStartShutter = 100;
 constexpr int kMaxAverage = 100;
 constexpr int kMinPercent = 1;
@@ -24,8 +26,6 @@ constexpr int kMaxPercent = 100;
 constexpr std::chrono::milliseconds kMinCaptureInterval{40};
 // The pause before the next try after the sensor failed.
 constexpr std::chrono::milliseconds kRetryPause{1000};
-// Captures over which the shown rate is measured.
-constexpr std::size_t kRateWindow = 16;
 
 // How long an event stream waits for news before it sends a comment, which
 // also finds out that a tab went away.

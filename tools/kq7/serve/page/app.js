@@ -4,8 +4,6 @@
 "use strict";
 
 const TOKEN = document.querySelector('meta[name="kq7-token"]').content;
-const MIN_SHUTTER = 1;
-const MAX_SHUTTER = 10000;
 const SLIDER_STEPS = 1000;
 // No spectrum for this long while capturing: the plot greys out.
 const STALE_MS = 3000;
@@ -13,6 +11,9 @@ const STALE_MS = 3000;
 const SEND_DELAY_MS = 300;
 
 const $ = (id) => document.getElementById(id);
+// The shutter values the server takes, as it wrote them into the page.
+const MIN_SHUTTER = Number($("shutter").min);
+const MAX_SHUTTER = Number($("shutter").max);
 
 let sensor = null;        // the last "sensor" event
 let latest = null;        // the newest spectrum not yet drawn

@@ -1,0 +1,304 @@
+/* SPDX-License-Identifier: MIT */
+#include "kq7/acquisition/engine.h"
+
+#include <utility>
+
+#include "kq7/device/captures.h"
+#include "kq7/utc_time.h"
+
+namespace kq7tool {
+
+namespace {
+
+constexpr std::chrono::milliseconds kCancelRepeat{20};
+// Captures over which the rate is measured.
+constexpr size_t kRateWindow = 16;
+
+// "14:03:27 capture: no reply": when the last error came, in local time.
+std::string Stamped(const std::string& text) {
+    return LocalTime(std::chrono::system_clock::now(), "%H:%M:%S") + " " + text;
+}
+
+}  // namespace
+
+Engine::Engine(Sensor& sensor, Settings settings, Pacing pacing)
+    : sensor_(sensor), pacing_(pacing), settings_(settings) {}
+
+Engine::~Engine() { Stop(); }
+
+void Engine::AddSink(Sink& sink) { sinks_.push_back(&sink); }
+
+void Engine::Start() {
+    running_ = true;
+    PublishStatus();
+    thread_ = std::thread([this] { Run(); });
+}
+
+void Engine::Stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopping_ = true;
+    wake_.notify_all();
+    // A call may begin just after a cancel: cancel again until the thread ends.
+    while (running_) {
+        sensor_.Cancel();
+        wake_.wait_for(lock, kCancelRepeat);
+    }
+    lock.unlock();
+    thread_.join();
+}
+
+bool Engine::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!wake_.wait_for(lock, timeout, [this] { return !running_; })) {
+        return false;
+    }
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
+    return true;
+}
+
+void Engine::Change(const SettingsChange& change) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings_.shutter = change.shutter.value_or(settings_.shutter);
+        settings_.average = change.average.value_or(settings_.average);
+        settings_.subtractDark = change.subtractDark.value_or(settings_.subtractDark);
+        settings_.paused = change.paused.value_or(settings_.paused);
+    }
+    wake_.notify_all();
+    PublishStatus();
+}
+
+void Engine::TakeDark() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        darkRequested_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Engine::SearchExposure(int percent) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        exposurePercent_ = percent;
+    }
+    wake_.notify_all();
+}
+
+void Engine::Run() {
+    for (;;) {
+        bool dark = false;
+        std::optional<int> percent;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            // Paused, only requests wake the thread.
+            wake_.wait(lock, [this] {
+                return stopping_ || !identified_ || !settings_.paused || darkRequested_ || exposurePercent_;
+            });
+            if (stopping_) {
+                break;
+            }
+            // Requests wait for the sensor: one made while it is identified
+            // is carried out next, not lost to a capture.
+            if (identified_) {
+                dark = std::exchange(darkRequested_, false);
+                percent = std::exchange(exposurePercent_, std::nullopt);
+            }
+        }
+        std::string what = "identification";
+        try {
+            if (!identified_) {
+                Identify();
+            } else if (percent) {
+                what = "automatic exposure";
+                SearchExposureNow(*percent);
+            } else if (dark) {
+                what = "dark spectrum";
+                TakeDarkNow();
+            } else {
+                what = "capture";
+                CaptureAndDeliver();
+            }
+        } catch (const Failure& failure) {
+            if (!Failed(what, failure)) {
+                break;
+            }
+        }
+        if (pacing_.count > 0 && sequence_ >= pacing_.count) {
+            break;
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ = false;
+    wake_.notify_all();
+}
+
+void Engine::Identify() {
+    bool retrying = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        retrying = state_ == State::NoAnswer;
+    }
+    // While a silent sensor is retried, the state keeps saying that it is.
+    if (!retrying) {
+        SetState(State::Identifying);
+    }
+    const SensorInfoC& info = sensor_.Identify();
+    identified_ = true;
+    {
+        // Another sensor may have come up: its dark is unknown.
+        std::lock_guard<std::mutex> lock(mutex_);
+        dark_ = Acquisition{};
+    }
+    const std::vector<double> wavelengthsNm = Wavelengths(info);
+    for (Sink* sink : sinks_) {
+        sink->OnSensor(info, wavelengthsNm);
+    }
+}
+
+void Engine::SearchExposureNow(int percent) {
+    SetState(State::SearchingExposure);
+    const kq7::Exposure exposure = sensor_.AutoExposure(percent);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings_.shutter = exposure.shutter;
+        if (!exposure.inWindow) {
+            lastError_ = Stamped("automatic exposure stopped at shutter value " + std::to_string(exposure.shutter) +
+                                 " without reaching " + std::to_string(percent) + " %");
+        }
+    }
+    SetState(State::Capturing);
+}
+
+void Engine::TakeDarkNow() {
+    SetState(State::TakingDark);
+    Settings settings;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings = settings_;
+    }
+    Acquisition dark;
+    {
+        // A shutter left closed would make every later spectrum dark.
+        ClosedShutter closed(sensor_);
+        dark = PacedMean(settings.shutter, settings.average);
+        closed.Open();
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dark_ = std::move(dark);
+        darkShutter_ = settings.shutter;
+        settings_.subtractDark = true;
+    }
+    SetState(State::Capturing);
+}
+
+void Engine::CaptureAndDeliver() {
+    CapturedSpectrum spectrum;
+    std::vector<double> dark;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        spectrum.shutter = settings_.shutter;
+        spectrum.average = settings_.average;
+        spectrum.darkSubtracted = settings_.subtractDark && !dark_.counts.empty();
+        if (spectrum.darkSubtracted) {
+            dark = dark_.counts;
+        }
+    }
+    SetState(State::Capturing);
+    Acquisition light = PacedMean(spectrum.shutter, spectrum.average, &spectrum.capturedAt);
+    spectrum.counts = spectrum.darkSubtracted ? SubtractDark(light.counts, dark) : std::move(light.counts);
+    spectrum.saturated = light.saturatedBands > 0;
+    spectrum.info = sensor_.Info();
+    if (recentCaptures_.size() > 1) {
+        const std::chrono::duration<double> span = recentCaptures_.back() - recentCaptures_.front();
+        spectrum.capturesPerSecond =
+            span.count() > 0 ? static_cast<double>(recentCaptures_.size() - 1) / span.count() : 0.0;
+    }
+    spectrum.sequence = ++sequence_;
+    for (Sink* sink : sinks_) {
+        sink->OnSpectrum(spectrum);
+    }
+}
+
+Acquisition Engine::PacedMean(int shutter, int average, std::chrono::system_clock::time_point* startedAt) {
+    bool first = true;
+    return CaptureMean(sensor_, shutter, average, [&] {
+        if (!SleepUntil(nextCapture_)) {
+            return false;
+        }
+        const Clock::time_point start = Clock::now();
+        nextCapture_ = start + pacing_.interval;
+        if (recentCaptures_.size() == kRateWindow) {
+            recentCaptures_.erase(recentCaptures_.begin());
+        }
+        recentCaptures_.push_back(start);
+        if (first && startedAt != nullptr) {
+            *startedAt = std::chrono::system_clock::now();
+        }
+        first = false;
+        return true;
+    });
+}
+
+bool Engine::Failed(const std::string& what, const Failure& failure) {
+    recentCaptures_.clear();
+    const int result = failure.LibraryResult();
+    if (!pacing_.retry) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failure_ = std::make_exception_ptr(failure);
+        return false;
+    }
+    if (result == KQ7_ERR_CANCELLED) {
+        return true;
+    }
+    // A sensor that went silent may come back as another one: identify again.
+    const bool silent = result == KQ7_ERR_NO_REPLY;
+    identified_ = identified_ && !silent;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastError_ = Stamped(what + ": " + kq7_strerror(result));
+        state_ = silent ? State::NoAnswer : State::Failing;
+    }
+    PublishStatus();
+    SleepUntil(Clock::now() + pacing_.retryPause);
+    return true;
+}
+
+bool Engine::SleepUntil(Clock::time_point until) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !wake_.wait_until(lock, until, [this] { return stopping_; });
+}
+
+void Engine::SetState(State state) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (state_ == state) {
+            return;
+        }
+        state_ = state;
+    }
+    PublishStatus();
+}
+
+void Engine::PublishStatus() {
+    Status status;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        status.state = settings_.paused && state_ == State::Capturing ? State::Paused : state_;
+        status.lastError = lastError_;
+        status.settings = settings_;
+        if (!dark_.counts.empty()) {
+            status.darkShutter = darkShutter_;
+        }
+    }
+    for (Sink* sink : sinks_) {
+        sink->OnStatus(status);
+    }
+}
+
+}  // namespace kq7tool

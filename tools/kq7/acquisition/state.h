@@ -1,0 +1,56 @@
+/* SPDX-License-Identifier: MIT */
+// What an acquisition does, what it was asked to do, and what it hands on.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "nerb_kq7lib.h"
+
+namespace kq7tool {
+
+enum class State { Identifying, Capturing, Paused, NoAnswer, Failing, SearchingExposure, TakingDark };
+
+// A word for a program to go by, and a sentence for people.
+const char* StateName(State state);
+const char* StateText(State state);
+
+struct Settings {
+    int shutter = 0;
+    int average = 1;  // captures averaged into one spectrum
+    bool subtractDark = false;
+    bool paused = false;
+};
+
+// A request to change the settings: the fields it names, already checked.
+struct SettingsChange {
+    std::optional<int> shutter;
+    std::optional<int> average;
+    std::optional<bool> subtractDark;
+    std::optional<bool> paused;
+};
+
+struct Status {
+    State state = State::Identifying;
+    std::string lastError;  // "14:03:27 capture: no reply"; empty: none since the start
+    Settings settings;
+    std::optional<int> darkShutter;  // the shutter value of the dark spectrum held, if any
+};
+
+// One spectrum as the acquisition hands it on.
+struct CapturedSpectrum {
+    uint64_t sequence = 0;  // from 1, one per spectrum handed on
+    SensorInfoC info{};
+    std::chrono::system_clock::time_point capturedAt;  // when its first capture began
+    std::vector<double> counts;
+    int shutter = 0;
+    int average = 1;
+    bool darkSubtracted = false;
+    bool saturated = false;        // a band reached full scale in one of its captures
+    double capturesPerSecond = 0;  // over the last few captures; 0 until known
+};
+
+}  // namespace kq7tool

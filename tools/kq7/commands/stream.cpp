@@ -1,0 +1,153 @@
+/* SPDX-License-Identifier: MIT */
+// kq7 stream: `count` spectra one after another, a CSV row each, written as
+// they come; the acquisition engine captures them.
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "kq7/acquisition/engine.h"
+#include "kq7/commands/command.h"
+#include "kq7/commands/spectrum_output.h"
+#include "kq7/console.h"
+#include "kq7/diagnostics.h"
+#include "kq7/interrupt.h"
+#include "kq7/output_paths.h"
+#include "kq7/utc_time.h"
+
+namespace kq7tool {
+
+namespace {
+
+// How often the waiting command looks for Ctrl-C.
+constexpr std::chrono::milliseconds kInterruptPoll{20};
+
+struct StreamOptions {
+    int shutter = 0;
+    int count = 0;
+    double intervalSeconds = 0;  // from the start of one capture to the next
+    bool strict = false;
+    std::string csvPath;
+    bool metadata = true;
+};
+
+// The rows to the file, or ("-") the data output. The file is opened once
+// the sensor is identified, so that a sensor that never answers leaves none.
+class StreamCsvSink : public Sink {
+public:
+    StreamCsvSink(const Sensor& sensor, const StreamOptions& options)
+        : sensor_(sensor), options_(options), where_(ToDataOutput(options.csvPath) ? "standard output" : options.csvPath) {}
+
+    void OnSensor(const SensorInfoC& info, const std::vector<double>& wavelengthsNm) override {
+        if (out_ != nullptr) {
+            return;
+        }
+        if (ToDataOutput(options_.csvPath)) {
+            out_ = &std::cout;
+        } else {
+            file_.open(options_.csvPath, std::ios::binary);
+            if (!file_) {
+                CannotWrite(options_.csvPath, errno);
+            }
+            out_ = &file_;
+        }
+        CsvMetadata metadata = MetadataFor(info, sensor_.Place().port, sensor_.Place().virtualSensor);
+        metadata.shutter = options_.shutter;
+        if (options_.metadata) {
+            WriteMetadata(*out_, metadata);
+        }
+        WriteStreamHeader(*out_, wavelengthsNm);
+    }
+
+    void OnStatus(const Status&) override {}
+
+    void OnSpectrum(const CapturedSpectrum& spectrum) override {
+        WriteStreamRow(*out_, UtcTimestamp(spectrum.capturedAt, true), spectrum.shutter, spectrum.counts);
+        if (!*out_) {
+            CannotWrite(where_, errno);
+        }
+        ++written_;
+        saturatedRows_ += spectrum.saturated ? 1 : 0;
+    }
+
+    // Whether the sensor was identified and the header written.
+    bool Started() const { return out_ != nullptr; }
+    const std::string& Where() const { return where_; }
+    int Written() const { return written_; }
+    int SaturatedRows() const { return saturatedRows_; }
+
+private:
+    const Sensor& sensor_;
+    const StreamOptions& options_;
+    const std::string where_;
+    std::ofstream file_;
+    std::ostream* out_ = nullptr;
+    int written_ = 0;
+    int saturatedRows_ = 0;
+};
+
+void RunStream(Sensor& sensor, const StreamOptions& options) {
+    CheckWritable(options.csvPath);
+    StreamCsvSink sink(sensor, options);
+    Pacing pacing;
+    pacing.interval = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::duration<double>(options.intervalSeconds));
+    pacing.count = static_cast<uint64_t>(options.count);
+    Settings settings;
+    settings.shutter = options.shutter;
+    Engine engine(sensor, settings, pacing);
+    engine.AddSink(sink);
+    engine.Start();
+    try {
+        while (!engine.WaitFor(kInterruptPoll)) {
+            if (Interrupted()) {
+                engine.Stop();
+                break;
+            }
+        }
+    } catch (const Failure& failure) {
+        if (failure.Status() != kExitInterrupted) {
+            throw;
+        }
+    }
+    if (Interrupted() && !sink.Started()) {
+        throw Failure(kExitInterrupted, "interrupted");
+    }
+    if (Interrupted()) {
+        throw Failure(kExitInterrupted, "interrupted after " + std::to_string(sink.Written()) + " of " +
+                                            std::to_string(options.count) + " spectra; " + sink.Where() +
+                                            " holds them");
+    }
+    // On the data output only when that is not the stream itself.
+    const std::string summary = "wrote " + std::to_string(sink.Written()) + " spectra to " + sink.Where() + "\n";
+    if (ToDataOutput(options.csvPath)) {
+        Say(summary);
+    } else {
+        WriteData(summary);
+    }
+    if (sink.SaturatedRows() > 0) {
+        Doubt(std::to_string(sink.SaturatedRows()) + " of " + std::to_string(sink.Written()) +
+                  " spectra saturated (a band at full scale): use a shorter shutter value",
+              kExitSaturated, options.strict);
+    }
+}
+
+}  // namespace
+
+void AddStream(CLI::App& app, Command& chosen) {
+    const auto options = std::make_shared<StreamOptions>();
+    CLI::App* command = app.add_subcommand("stream", "Capture spectra one after another, a CSV row each");
+    command->add_option("--shutter", options->shutter, "Shutter value")->required()->check(CLI::Range(1, 1000000));
+    command->add_option("--count", options->count, "Number of spectra")->required()->check(CLI::Range(1, 100000000));
+    command->add_option("--interval", options->intervalSeconds, "Seconds from the start of one capture to the next")
+        ->check(CLI::Range(0.0, 86400.0));
+    command->add_option("-o,--output", options->csvPath, "CSV file, written row by row ('-': standard output)")
+        ->required();
+    command->add_flag("!--no-metadata", options->metadata, "Leave out the '# key: value' lines ahead of the header");
+    command->add_flag("--strict", options->strict, "Fail (exit 7) when a spectrum is saturated");
+    RunWhenChosen(*command, chosen, options, RunStream);
+}
+
+}  // namespace kq7tool

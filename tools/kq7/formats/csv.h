@@ -1,0 +1,57 @@
+/* SPDX-License-Identifier: MIT */
+// kq7's CSV files: `# key: value` metadata lines, then a header row and the
+// data rows. Readers that cannot skip comments get the file without the
+// metadata lines (SpectrumCsv's `withMetadata`).
+#pragma once
+
+#include <array>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "kq7/spectrum.h"
+#include "nerb_kq7lib.h"
+
+namespace kq7tool {
+
+// What a spectrum file says about how it was taken.
+struct CsvMetadata {
+    std::string timeUtc;  // ISO 8601 UTC, e.g. "2026-12-09T11:30:00Z"
+    std::string port;     // the port's path, or "sim"
+    std::string model;
+    std::string serial;
+    int shutter = 0;
+    int averages = 1;  // captures averaged into each value
+    bool darkSubtracted = false;
+    std::array<double, 4> coefficients{};  // a0 (cubic) to a3 (constant)
+    std::string kq7Version;
+    std::string libraryVersion;
+    bool virtualSensor = false;  // made-up spectra from the built-in sensor
+};
+
+// The fields that follow from the identification record: time (now),
+// model, serial, coefficients and both versions; shutter 0, averages 1.
+CsvMetadata MetadataFor(const SensorInfoC& info, const std::string& port, bool virtualSensor);
+
+// The `# key: value` lines, one per field of `metadata`.
+void WriteMetadata(std::ostream& out, const CsvMetadata& metadata);
+
+// The name of the value column for what it holds: "counts", "mean_counts"
+// or "dark_subtracted_counts".
+std::string CountsColumn(const CsvMetadata& metadata);
+
+// The metadata lines (unless `withMetadata` is false), the header
+// "band,wavelength_nm,<CountsColumn>" and one row per band, bands numbered
+// from 1.
+void WriteSpectrumCsv(std::ostream& out, const Spectrum& spectrum, const CsvMetadata& metadata,
+                      bool withMetadata = true);
+
+// The header of a stream file: "time,shutter_value" and the wavelength of
+// every band.
+void WriteStreamHeader(std::ostream& out, const std::vector<double>& wavelengthsNm);
+
+// One spectrum of a stream file: its time (ISO 8601 UTC), shutter value and
+// counts, then a flush, so that a crash loses at most the row being written.
+void WriteStreamRow(std::ostream& out, const std::string& timeUtc, int shutter, const std::vector<double>& counts);
+
+}  // namespace kq7tool
