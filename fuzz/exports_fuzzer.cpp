@@ -224,7 +224,7 @@ void CallCapture(FuzzedDataProvider& input) {
 
 void CallAutoExposure(FuzzedDataProvider& input) {
     const int shutter = KQ7OptSnenser(input.ConsumeIntegral<int>());
-    KQ7_FUZZ_REQUIRE(shutter == 0 || (shutter >= 12 && shutter <= 10000));
+    KQ7_FUZZ_REQUIRE(shutter == 0 || (shutter >= KQ7_SHUTTER_SEARCH_MIN && shutter <= KQ7_SHUTTER_SEARCH_MAX));
 }
 
 // NaNs included.
@@ -305,7 +305,7 @@ void CallDevice(kq7_device* device, Call call, FuzzedDataProvider& input) {
             int32_t shutter = -1;
             result = kq7_auto_exposure(device, input.ConsumeIntegral<int>(), &shutter);
             if (result == KQ7_OK || result == KQ7_ERR_OUT_OF_RANGE) {
-                KQ7_FUZZ_REQUIRE(shutter >= 12 && shutter <= 10000);
+                KQ7_FUZZ_REQUIRE(shutter >= KQ7_SHUTTER_SEARCH_MIN && shutter <= KQ7_SHUTTER_SEARCH_MAX);
             }
             break;
         }
