@@ -21,9 +21,9 @@
 #include "api/device.h"
 #include "fuzz_clock.h"
 #include "fuzz_require.h"
-#include "link/byte_order.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "byte_order.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "kq7/calibration/mercury_argon_lines.h"
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7sim {
 
@@ -75,7 +75,7 @@ LightModel::LightModel(const SimConfig& config) : random_(config.seed) {
     const auto rate = config.source == LightSource::MercuryArgon ? MercuryArgonRate : ContinuumRate;
     rate_.reserve(static_cast<size_t>(std::max(config.bands, 0)));
     for (int band = 1; band <= config.bands; ++band) {
-        rate_.push_back(rate(kq7::Wavelength(config.coefficients, band)));
+        rate_.push_back(rate(kq7_wavelength(config.coefficients.data(), band)));
     }
     std::normal_distribution<double> standard(0.0, 1.0);
     deviates_.resize(kDeviateCount);

@@ -5,7 +5,7 @@
 #include "kq7/commands.h"
 #include "kq7/failure.h"
 #include "kq7/byte_link.h"
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "sim/in_process.h"
 #include "support/console_capture.h"
 #include "support/fake_clock.h"
