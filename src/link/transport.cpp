@@ -103,7 +103,7 @@ int Link::Interruption() const {
 ExchangeResult Link::Fail(int code, uint8_t command, const char* what) {
     if (code != KQ7_ERR_IO && code != KQ7_ERR_CANCELLED) {
         detail_ = LogLine();
-        detail_.Text(what).Text(" (awaiting command ").HexByte(command).Text(")");
+        detail_.Text("awaiting command ").HexByte(command).Text("- ").Text(what);
     }
     return {code};
 }
