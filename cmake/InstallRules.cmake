@@ -16,6 +16,12 @@ install(TARGETS nerb_kq7lib EXPORT nerb_kq7libTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 
+if(KQ7_BUILD_STATIC)
+  set_target_properties(nerb_kq7lib_static PROPERTIES EXPORT_NAME static)
+  install(TARGETS nerb_kq7lib_static EXPORT nerb_kq7libTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+endif()
+
 install(EXPORT nerb_kq7libTargets
   NAMESPACE nerb_kq7lib::
   DESTINATION ${KQ7_CMAKE_PACKAGE_DIR}

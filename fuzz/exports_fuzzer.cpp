@@ -260,7 +260,7 @@ int64_t KQ7_CALL DeviceWrite(void*, const uint8_t* data, int64_t length) { retur
 
 int64_t KQ7_CALL DeviceRead(void*, uint8_t* dest, int64_t maxLength) { return SensorRead(dest, maxLength); }
 
-bool IsResultCode(int result) { return result <= KQ7_OK && result >= KQ7_ERR_IN_USE; }
+bool IsResultCode(int result) { return result <= KQ7_OK && result >= KQ7_ERR_IO; }
 
 // A capture into a heap buffer of `capacity` samples: one that cannot hold the
 // band count is refused untouched, a failed one leaves it untouched.
@@ -277,6 +277,7 @@ void CallDeviceCapture(kq7_device* device, FuzzedDataProvider& input) {
     if (identified && capacity < info.bandnumber) {
         KQ7_FUZZ_REQUIRE(result == KQ7_ERR_INVALID_ARGUMENT && sensor.writes.size() == writesBefore);
     }
+    KQ7_FUZZ_REQUIRE((result < 0) == (kq7_last_error_message(device)[0] != '\0'));
     const size_t written = result > 0 ? static_cast<size_t>(result) : 0;
     KQ7_FUZZ_REQUIRE(std::all_of(buffer.get() + written, buffer.get() + n + 1,
                                  [](uint16_t s) { return s == kUntouchedSample; }));
@@ -318,6 +319,10 @@ void CallDevice(kq7_device* device, Call call, FuzzedDataProvider& input) {
     }
     KQ7_FUZZ_REQUIRE(IsResultCode(result) && result != KQ7_ERR_IN_USE);
     KQ7_FUZZ_REQUIRE(std::strlen(kq7_strerror(result)) > 0);
+    // kq7_get_info keeps the message of the call before; a capture checks its own.
+    if (call != Call::kDeviceInfo && call != Call::kDeviceCapture) {
+        KQ7_FUZZ_REQUIRE((result < 0) == (kq7_last_error_message(device)[0] != '\0'));
+    }
 }
 
 }  // namespace
@@ -331,6 +336,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::unique_ptr<kq7_device, void(KQ7_CALL*)(kq7_device*)> device(
         kq7_open(DeviceWrite, DeviceRead, nullptr), kq7_close);
     KQ7_FUZZ_REQUIRE(device != nullptr);
+    // The host's time limit too, off (0) or up to a few seconds of fuzz time.
+    KQ7_FUZZ_REQUIRE(kq7_set_timeout(device.get(), input.ConsumeIntegralInRange<int32_t>(0, 3000)) == KQ7_OK);
 
     for (int calls = 0; calls < kMostCalls && input.remaining_bytes() != 0; ++calls) {
         sensor.onlyWellFormed = true;

@@ -34,14 +34,36 @@ TEST_F(CppWrapperTest, CapturesIntoAVectorOfTheBandCountAndLogsToAFunction) {
     EXPECT_EQ(lines.size(), 7u);
 }
 
-TEST_F(CppWrapperTest, FailureThrowsTheCodeAndItsText) {
+TEST_F(CppWrapperTest, FailureThrowsTheCodeItsTextAndTheOperation) {
     try {
         device.setShutterOpen(true);
         FAIL() << "no exception";
     } catch (const Error& error) {
         EXPECT_EQ(error.code(), KQ7_ERR_NOT_IDENTIFIED);
         EXPECT_STREQ(error.what(), kq7_strerror(KQ7_ERR_NOT_IDENTIFIED));
+        EXPECT_STREQ(error.operation(), "kq7_set_shutter_open");
+        EXPECT_EQ(error.message(), device.lastErrorMessage());
     }
+    EXPECT_THROW(Device(nullptr, ScriptedHost::Read, nullptr), std::invalid_argument);
+}
+
+// A handler replaced during a call would be freed while the library still
+// calls it: the wrapper keeps it and says so.
+TEST_F(CppWrapperTest, SetLogDuringACallKeepsTheOldHandler) {
+    int oldLines = 0;
+    device.setLog([&](const char*) { ++oldLines; });
+    test::QueueIdentification(host);
+    int refused = KQ7_OK;
+    host.SetReadHook([&] {
+        try {
+            device.setLog([](const char*) {});
+        } catch (const Error& error) {
+            refused = error.code();
+        }
+    });
+    device.identify();
+    EXPECT_EQ(refused, KQ7_ERR_IN_USE);
+    EXPECT_EQ(oldLines, 5);
 }
 
 }  // namespace

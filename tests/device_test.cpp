@@ -2,6 +2,8 @@
 // The device interface: devices of their own, result codes, cancel, log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -130,6 +132,9 @@ TEST_F(DeviceTest, LogLinesGoToTheCallbackOnly) {
     EXPECT_EQ(scripted.lines.size(), 5u);
 }
 
+// `result` when the call sent nothing after the identification.
+int Unsent(ScriptedDevice& s, int result) { return s.host.Writes().size() == 3 ? result : 0; }
+
 // Each failure code, reached through one call on an identified device
 // (512 bands) whose sensor then answers as scripted.
 struct CodeCase {
@@ -201,6 +206,45 @@ INSTANTIATE_TEST_SUITE_P(
                      s.host.QueueSilence();
                      kq7_set_shutter_open(s.device, 0);
                      return nested;
+                 }},
+        // Arguments are refused before anything is sent.
+        CodeCase{"negative_shutter", KQ7_ERR_INVALID_ARGUMENT,
+                 [](ScriptedDevice& s, uint16_t* samples) { return Unsent(s, kq7_capture(s.device, -1, samples, 2048)); }},
+        CodeCase{"percent_0", KQ7_ERR_INVALID_ARGUMENT,
+                 [](ScriptedDevice& s, uint16_t*) {
+                     int32_t shutter = 0;
+                     return Unsent(s, kq7_auto_exposure(s.device, 0, &shutter));
+                 }},
+        CodeCase{"percent_101", KQ7_ERR_INVALID_ARGUMENT,
+                 [](ScriptedDevice& s, uint16_t*) {
+                     int32_t shutter = 0;
+                     return Unsent(s, kq7_auto_exposure(s.device, 101, &shutter));
+                 }},
+        CodeCase{"negative_timeout", KQ7_ERR_INVALID_ARGUMENT,
+                 [](ScriptedDevice& s, uint16_t*) { return kq7_set_timeout(s.device, -1); }},
+        CodeCase{"zero_bands", KQ7_ERR_BAD_IDENTIFICATION,
+                 [](ScriptedDevice& s, uint16_t*) {
+                     QueueIdentification(s.host, "ABC-123", 0);
+                     const int result = kq7_identify(s.device);
+                     kq7_sensor_info info;
+                     return kq7_get_info(s.device, &info) == KQ7_ERR_NOT_IDENTIFIED ? result : 0;
+                 }},
+        // The host's own limit, exact on the fake clock: the poll after it.
+        CodeCase{"timeout", KQ7_ERR_TIMEOUT,
+                 [](ScriptedDevice& s, uint16_t* samples) {
+                     kq7_set_timeout(s.device, 250);
+                     const uint64_t start = test::FakeClock::Now();
+                     const int result = kq7_capture(s.device, 100, samples, 2048);
+                     return test::FakeClock::Now() - start == 251 ? result : 0;
+                 }},
+        // A failed read ends the call at once, with what the host said.
+        CodeCase{"read_failed", KQ7_ERR_IO, [](ScriptedDevice& s, uint16_t*) {
+                     s.host.OverrideReadResult(-5);
+                     const uint64_t start = test::FakeClock::Now();
+                     const int result = kq7_set_shutter_open(s.device, 1);
+                     const std::string message = kq7_last_error_message(s.device);
+                     EXPECT_EQ(message, "kq7_set_shutter_open: a link function failed: the read function returned -5");
+                     return test::FakeClock::Now() - start <= 2 ? result : 0;  // the pause and one read
                  }}));
 
 // A cancel from inside the read function stands for one from another thread
@@ -265,18 +309,68 @@ TEST(DeviceRealTimeTest, CancelFromAnotherThreadReturnsWithinMilliseconds) {
     RecordProperty("cancel_to_return_us", static_cast<int>(latencyMs * 1000));
 }
 
-// A close during a call of the device would leave the call on a freed device.
-TEST_F(DeviceTest, OpenRefusesNullFunctionsAndCloseIsIgnoredOnNullOrDuringACall) {
+TEST_F(DeviceTest, OpenRefusesNullFunctions) {
     EXPECT_EQ(kq7_open(nullptr, ScriptedHost::Read, nullptr), nullptr);
     EXPECT_EQ(kq7_open(ScriptedHost::Write, nullptr, nullptr), nullptr);
     kq7_close(nullptr);
+    EXPECT_STREQ(kq7_strerror(-1000), "unknown result code");
+}
+
+// A valid frame of another command, left by an earlier exchange, is skipped:
+// the call neither fails nor resends.
+TEST_F(DeviceTest, LateReplyIsSkipped) {
     ScriptedDevice scripted;
     QueueIdentification(scripted.host);
-    scripted.host.SetReadHook([&] { kq7_close(scripted.device); });
-    EXPECT_EQ(kq7_identify(scripted.device), KQ7_OK);
-    SensorInfoC info;
-    EXPECT_EQ(kq7_get_info(scripted.device, &info), KQ7_OK);
-    EXPECT_STREQ(kq7_strerror(-1000), "unknown result code");
+    ASSERT_EQ(kq7_identify(scripted.device), KQ7_OK);
+    scripted.host.QueueReply(test::Concat(Spectrum(512, 7), Frame(CMD_SHUTTER_CLOSE, {})));
+    EXPECT_EQ(kq7_set_shutter_open(scripted.device, 0), KQ7_OK);
+    EXPECT_EQ(scripted.host.Writes().size(), 4u);
+    EXPECT_EQ(std::count(scripted.lines.begin(), scripted.lines.end(), "skipped a late reply to command 61 "), 1);
+}
+
+// The interleavings a host meets at shutdown and when it changes the log,
+// forced from inside the call (the sanitizer check runs them under ASan and
+// TSan): a close during a call cancels it and the call frees the device; a
+// log change during a call is refused, the old callback kept.
+TEST_F(DeviceTest, CloseAndSetLogDuringACall) {
+    auto* scripted = new ScriptedDevice;
+    QueueIdentification(scripted->host);
+    ASSERT_EQ(kq7_identify(scripted->device), KQ7_OK);
+    kq7_sensor_info info;
+    int setLog = KQ7_OK;
+    int getInfo = KQ7_ERR_NOT_IDENTIFIED;
+    scripted->host.SetReadHook([&] {
+        setLog = kq7_set_log(scripted->device, nullptr, nullptr);
+        getInfo = kq7_get_info(scripted->device, &info);
+        kq7_close(scripted->device);
+    });
+    EXPECT_EQ(kq7_capture(scripted->device, 100, samples.data(), 2048), KQ7_ERR_CANCELLED);
+    EXPECT_EQ(setLog, KQ7_ERR_IN_USE);
+    EXPECT_EQ(getInfo, KQ7_OK);
+    scripted->device = nullptr;             // freed by the capture as it returned
+    delete scripted;
+}
+
+// The natural shutdown from another thread, on the system clock, landing
+// at several moments of a running capture: the device is freed once (ASan)
+// without a race (TSan).
+TEST(DeviceRealTimeTest, CancelThenCloseDuringACaptureOnAnotherThread) {
+    for (int delayUs : {0, 200, 2000}) {
+        ScriptedHost host{ScriptedHost::Registration::kNone};
+        kq7_device* device = kq7_open(ScriptedHost::Write, ScriptedHost::Read, &host);
+        std::atomic<bool> running{false};
+        host.SetReadHook([&] { running = true; });
+        int result = KQ7_OK;
+        std::thread worker([&] { result = kq7_identify(device); });
+        while (!running) {
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+        kq7_cancel(device);
+        kq7_close(device);
+        worker.join();
+        EXPECT_EQ(result, KQ7_ERR_CANCELLED);
+    }
 }
 
 }  // namespace

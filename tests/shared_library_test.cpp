@@ -144,5 +144,15 @@ TEST_F(SharedLibraryTest, IdentifiesThroughTheSevenExports) {
     EXPECT_NE(output.find("c++:a0:0.000000  a1:0.000000  a2:0.500000  a3:399.900000\n"), std::string::npos);
 }
 
+// What a host built against this header finds in the library it loads.
+TEST_F(SharedLibraryTest, VersionNumberMatchesTheHeader) {
+    for (const char* name : {"kq7_set_timeout", "kq7_last_error_message"}) {
+        EXPECT_NE(FindSymbol(library, name), nullptr) << name;
+    }
+    const auto versionNumber = Resolve<decltype(&kq7_version_number)>("kq7_version_number");
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(versionNumber(), KQ7_VERSION_NUMBER);
+}
+
 }  // namespace
 }  // namespace kq7

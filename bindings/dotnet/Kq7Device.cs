@@ -44,6 +44,7 @@ namespace Nerb.Kq7
         Action<string> log;
         // Calls running on this device: more than none only inside a host function.
         int depth;
+        int timeout;
 
         /// <summary>
         /// A device on a stream. Give it a short read timeout (10 ms on a
@@ -170,6 +171,23 @@ namespace Nerb.Kq7
                  d => Kq7Native.kq7_write_coefficients(d, coefficients, coefficients.Length));
         }
 
+        /// <summary>
+        /// Milliseconds that every later call may take in all (0, the default:
+        /// the library's own limits); a call that reaches it throws with
+        /// Kq7Result.Timeout.
+        /// </summary>
+        public int Timeout
+        {
+            get { return timeout; }
+            set
+            {
+                if (value < 0)
+                    throw new ArgumentOutOfRangeException("value", "a time limit is 0 or more milliseconds");
+                Kq7Native.kq7_set_timeout(Handle, value);
+                timeout = value;
+            }
+        }
+
         /// <summary>Ends the running call with Kq7Result.Cancelled; from any thread.</summary>
         public void Cancel()
         {
@@ -237,7 +255,8 @@ namespace Nerb.Kq7
                 if (error != null)
                     ExceptionDispatchInfo.Capture(error).Throw();
                 if (result < 0)
-                    throw new Kq7Exception((Kq7Result)result, function);
+                    throw new Kq7Exception((Kq7Result)result, function,
+                                           result == (int)Kq7Result.InUse ? "" : Kq7Native.kq7_last_error_message(handle));
                 return result;
             }
         }

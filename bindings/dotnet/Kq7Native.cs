@@ -39,6 +39,8 @@ namespace Nerb.Kq7
         OutOfRange = -8,
         Cancelled = -9,
         InUse = -10,
+        Timeout = -11,
+        Io = -12,
     }
 
     /// <summary>
@@ -126,7 +128,9 @@ namespace Nerb.Kq7
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
         public delegate int WriteCoefficientsFn(IntPtr device, double[] coeffs, int count);
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-        public delegate void SetLogFn(IntPtr device, LogFn log, IntPtr context);
+        public delegate int SetLogFn(IntPtr device, LogFn log, IntPtr context);
+        [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+        public delegate IntPtr LastErrorMessageFn(IntPtr device);
         // Static texts of the library: returned as IntPtr, since a string
         // return would make the marshaller free them.
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
@@ -164,9 +168,16 @@ namespace Nerb.Kq7
             Bind<WriteCoefficientsFn>("kq7_write_coefficients");
         public static readonly DeviceFn kq7_cancel = Bind<DeviceFn>("kq7_cancel");
         public static readonly SetLogFn kq7_set_log = Bind<SetLogFn>("kq7_set_log");
+        public static readonly DeviceIntFn kq7_set_timeout = Bind<DeviceIntFn>("kq7_set_timeout");
+        static readonly LastErrorMessageFn lastErrorMessage = Bind<LastErrorMessageFn>("kq7_last_error_message");
         public static readonly WavelengthsFn kq7_wavelengths = Bind<WavelengthsFn>("kq7_wavelengths");
         static readonly StrErrorFn strerror = Bind<StrErrorFn>("kq7_strerror");
         static readonly VersionFn version = Bind<VersionFn>("kq7_version");
+
+        public static string kq7_last_error_message(IntPtr device)
+        {
+            return Marshal.PtrToStringAnsi(lastErrorMessage(device));
+        }
 
         public static string kq7_strerror(int result)
         {

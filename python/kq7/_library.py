@@ -53,6 +53,8 @@ ERR_SHORT_SPECTRUM = -7
 ERR_OUT_OF_RANGE = -8
 ERR_CANCELLED = -9
 ERR_IN_USE = -10
+ERR_TIMEOUT = -11
+ERR_IO = -12
 
 
 class SensorInfoC(ctypes.Structure):
@@ -69,7 +71,7 @@ class SensorInfoC(ctypes.Structure):
 
 
 SENSOR_INFO_C_SIZE = 228
-assert ctypes.sizeof(SensorInfoC) == SENSOR_INFO_C_SIZE, "SensorInfoC must match the C layout"
+assert ctypes.sizeof(SensorInfoC) == SENSOR_INFO_C_SIZE, "SensorInfoC (kq7_sensor_info) must match the C layout"
 
 _Device = ctypes.c_void_p
 _PROTOTYPES = {
@@ -82,7 +84,10 @@ _PROTOTYPES = {
     "kq7_auto_exposure": (ctypes.c_int, [_Device, ctypes.c_int, ctypes.POINTER(ctypes.c_int32)]),
     "kq7_write_coefficients": (ctypes.c_int, [_Device, ctypes.POINTER(ctypes.c_double), ctypes.c_int]),
     "kq7_cancel": (None, [_Device]),
-    "kq7_set_log": (None, [_Device, LogFn, ctypes.c_void_p]),
+    "kq7_set_log": (ctypes.c_int, [_Device, LogFn, ctypes.c_void_p]),
+    "kq7_set_timeout": (ctypes.c_int, [_Device, ctypes.c_int32]),
+    "kq7_last_error_message": (ctypes.c_char_p, [_Device]),
+    "kq7_version_number": (ctypes.c_int, []),
     "kq7_strerror": (ctypes.c_char_p, [ctypes.c_int]),
     "kq7_version": (ctypes.c_char_p, []),
     "kq7_wavelengths": (ctypes.c_int,
@@ -113,10 +118,10 @@ def _first_loadable(paths: List[str]):
         except OSError as error:
             failures.append(error)
             continue
-        # A library from before the device interface has only the seven exports.
-        if hasattr(library, "kq7_open"):
+        # The package needs the device interface of 1.2 (its time limit).
+        if hasattr(library, "kq7_set_timeout"):
             return library
-        failures.append(OSError(f"{path}: no kq7_open, a library older than 1.1"))
+        failures.append(OSError(f"{path}: no kq7_set_timeout, a library older than 1.2"))
     tried = "".join(f"\n  {failure}" for failure in failures)
     raise LibraryNotFound(
         f"cannot load nerb_kq7lib; tried:{tried}\n"

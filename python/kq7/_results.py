@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """The library's result codes as exceptions."""
 from . import _library
-from .errors import Cancelled, NoReply, RejectedReply, SensorBusy, SensorError
+from .errors import Cancelled, NoReply, PortError, RejectedReply, SensorBusy, SensorError, SensorTimeout
 
 _CLASS_OF_CODE = {
     _library.ERR_NO_REPLY: NoReply,
@@ -10,6 +10,8 @@ _CLASS_OF_CODE = {
     _library.ERR_SHORT_SPECTRUM: RejectedReply,
     _library.ERR_BUSY: SensorBusy,
     _library.ERR_CANCELLED: Cancelled,
+    _library.ERR_TIMEOUT: SensorTimeout,
+    _library.ERR_IO: PortError,
 }
 
 

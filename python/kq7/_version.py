@@ -1,2 +1,2 @@
 # SPDX-License-Identifier: MIT
-VERSION = "1.1.0"
+VERSION = "1.2.0"

@@ -2,6 +2,7 @@
 """One KQ7 sensor on a serial port, driven through the library's device
 interface: any number of them at once, each on its own port."""
 import ctypes
+import math
 import operator
 import threading
 import time
@@ -56,6 +57,14 @@ def _deadline(timeout: Optional[float]) -> Optional[float]:
     return time.monotonic() + timeout
 
 
+def _milliseconds_left(deadline: Optional[float]) -> int:
+    """kq7_set_timeout's value for a call that must end by `deadline`: 0 (the
+    library's own limits) without one, at least 1 ms with one."""
+    if deadline is None:
+        return 0
+    return min(max(1, math.ceil((deadline - time.monotonic()) * 1000)), 2**31 - 1)
+
+
 class Spectrometer:
     """A KQ7 sensor, identified on opening.
 
@@ -108,7 +117,9 @@ class Spectrometer:
         with self._call_lock:
             if self._device is None:
                 raise SensorError(f"{action}: the spectrometer is closed")
-            self._link.begin_call(deadline)
+            # The library bounds the call; the link's own watch stays off.
+            self._link.begin_call(None)
+            self._lib.kq7_set_timeout(self._device, _milliseconds_left(deadline))
             result = function(self._device, *arguments)
             failure, self._link.failure = self._link.failure, None
         if failure is not None:
@@ -117,7 +128,7 @@ class Spectrometer:
             raise failure  # KeyboardInterrupt and its kin, as they came
         if result >= 0 or result in allowed:
             return result
-        if result == _library.ERR_CANCELLED and self._link.timed_out:
+        if result == _library.ERR_TIMEOUT:
             raise SensorTimeout(f"{action}: the time limit passed", result)
         raise _results.error_for(self._lib, result, action)
 

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/../.."
 expected=$(printf '%s\n' KQ7GetData KQ7Get_SensorInfo KQ7OptSnenser KQ7SensorInit \
   KQ7SetShutterOpen KQ7SetWeaveLenthCoeff KQ7Set_Serial_FUN \
   kq7_open kq7_close kq7_identify kq7_get_info kq7_set_shutter_open kq7_capture \
-  kq7_auto_exposure kq7_write_coefficients kq7_cancel kq7_set_log kq7_strerror kq7_version kq7_wavelength kq7_wavelengths | sort)
+  kq7_auto_exposure kq7_write_coefficients kq7_cancel kq7_set_log kq7_strerror kq7_version kq7_wavelength kq7_wavelengths kq7_set_timeout kq7_last_error_message kq7_version_number | sort)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

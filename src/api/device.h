@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "link/link.h"
 #include "log/log.h"
@@ -15,29 +16,26 @@ struct kq7_device {
     kq7::Link link{log};
     kq7::Sensor sensor{link, log};
     bool identified = false;  // the last kq7_identify succeeded
-    // Set while a call runs on the device. A flag rather than a lock: a
-    // nested or concurrent call must return at once, never wait.
-    mutable std::atomic<bool> inUse{false};
+    // What kq7_get_info answers, also during a call on another thread: the
+    // record of the last successful identification.
+    mutable std::mutex publishedLock;
+    bool published = false;
+    kq7_sensor_info publishedInfo{};
+    std::atomic<int32_t> timeoutMs{0};  // kq7_set_timeout's limit for the next calls
+    kq7::LogLine lastError;             // kq7_last_error_message's text
 };
 
 namespace kq7 {
 
-// Holds `device` for one call, if no other call holds it.
+// Holds `device` for one call, if no other call holds it and no close is
+// waiting. A close that came during the call frees the device when the call
+// lets it go.
 class DeviceCall {
 public:
-    // For a call that only reads the device.
-    explicit DeviceCall(const kq7_device& device)
-        : device_(device), entered_(!device.inUse.exchange(true, std::memory_order_acquire)) {}
-    // For a call that may talk to the sensor: a cancel that came while no
-    // call ran is forgotten.
-    explicit DeviceCall(kq7_device& device) : DeviceCall(static_cast<const kq7_device&>(device)) {
-        if (entered_) {
-            device.link.ClearCancel();
-        }
-    }
+    explicit DeviceCall(kq7_device& device) : device_(device), entered_(device.link.Gate().TryEnter()) {}
     ~DeviceCall() {
-        if (entered_) {
-            device_.inUse.store(false, std::memory_order_release);
+        if (entered_ && device_.link.Gate().Leave()) {
+            delete &device_;
         }
     }
     DeviceCall(const DeviceCall&) = delete;
@@ -46,7 +44,7 @@ public:
     bool Refused() const { return !entered_; }
 
 private:
-    const kq7_device& device_;
+    kq7_device& device_;
     bool entered_;
 };
 
@@ -56,8 +54,8 @@ struct BuiltInDevice {
     BuiltInDevice();
 
     kq7_device device;
-    SerialWriteFn write = nullptr;
-    SerialReadFn read = nullptr;
+    kq7_serial_write_fn write = nullptr;
+    kq7_serial_read_fn read = nullptr;
     bool sensorCreated = false;  // KQ7SensorInit ran at least once
 };
 

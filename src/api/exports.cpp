@@ -50,6 +50,7 @@ namespace kq7 {
 BuiltInDevice::BuiltInDevice() {
     // Standard output, by the two routes the exports have always used.
     device.log.UseStandardOutput();
+    device.link.UseExportRules();
 }
 
 BuiltInDevice& TheBuiltInDevice() {
@@ -61,7 +62,7 @@ BuiltInDevice& TheBuiltInDevice() {
 
 extern "C" {
 
-KQ7_API void KQ7_CALL KQ7Set_Serial_FUN(SerialWriteFn write, SerialReadFn read) {
+KQ7_API void KQ7_CALL KQ7Set_Serial_FUN(kq7_serial_write_fn write, kq7_serial_read_fn read) {
     Run(TheBuiltInDevice(), kAnyState, true, 0, [=](BuiltInDevice& builtIn) {
         builtIn.write = write;
         builtIn.read = read;
@@ -82,8 +83,8 @@ KQ7_API int KQ7_CALL KQ7SensorInit(void) {
     });
 }
 
-KQ7_API SensorInfoC KQ7_CALL KQ7Get_SensorInfo(void) {
-    const BuiltInDevice& builtIn = TheBuiltInDevice();
+KQ7_API kq7_sensor_info KQ7_CALL KQ7Get_SensorInfo(void) {
+    BuiltInDevice& builtIn = TheBuiltInDevice();
     return Run(builtIn, kSensorCreated, true, kq7::ToSensorInfoC(kq7::SensorInfo()),
                [](const BuiltInDevice& b) { return kq7::ToSensorInfoC(b.device.sensor.Info()); });
 }

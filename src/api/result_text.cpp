@@ -27,6 +27,10 @@ KQ7_API const char* KQ7_CALL kq7_strerror(int result) {
             return "cancelled";
         case KQ7_ERR_IN_USE:
             return "device in use by another call";
+        case KQ7_ERR_TIMEOUT:
+            return "the call's time limit passed";
+        case KQ7_ERR_IO:
+            return "a link function failed";
         default:
             break;
     }
@@ -34,5 +38,7 @@ KQ7_API const char* KQ7_CALL kq7_strerror(int result) {
 }
 
 KQ7_API const char* KQ7_CALL kq7_version(void) { return NERB_KQ7LIB_VERSION_STRING; }
+
+KQ7_API int KQ7_CALL kq7_version_number(void) { return KQ7_VERSION_NUMBER; }
 
 }  // extern "C"

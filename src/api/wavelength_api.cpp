@@ -15,7 +15,7 @@ KQ7_API double KQ7_CALL kq7_wavelength(const double* coefficients, double band) 
     return kq7::Wavelength({coefficients[0], coefficients[1], coefficients[2], coefficients[3]}, band);
 }
 
-KQ7_API int KQ7_CALL kq7_wavelengths(const SensorInfoC* info, double* nm, int32_t capacity) {
+KQ7_API int KQ7_CALL kq7_wavelengths(const kq7_sensor_info* info, double* nm, int32_t capacity) {
     if (info == nullptr || nm == nullptr || info->bandnumber < 1 || info->bandnumber > capacity) {
         return KQ7_ERR_INVALID_ARGUMENT;
     }

@@ -92,7 +92,7 @@ ExchangeResult Link::SendAcquire(int32_t shutter) {
     ExchangeResult result{KQ7_ERR_NO_REPLY};
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         result = ReceiveReplyTimed(CMD_GET_DATA, limitMs);
-        if (result.Ok() || result.code == KQ7_ERR_CANCELLED) {
+        if (result.Ok() || result.EndsExchange()) {
             return Finish(result, attempt > 0);
         }
         if (attempt % 5 == 0) {

@@ -4,11 +4,11 @@
 // them. Each exchange returns an ExchangeResult.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
 #include "frame_format.h"
+#include "link/call_gate.h"
 #include "log/log.h"
 #include "nerb_kq7lib.h"
 
@@ -41,13 +41,19 @@ constexpr uint32_t kDiscardLimitMs = 30;
 // The outcome of a receive or an exchange: KQ7_OK with the reply's payload
 // length (the payload then starts at Link::Payload()), or what ended it:
 // KQ7_ERR_NO_REPLY (silence until the limit), KQ7_ERR_REJECTED_REPLY (a frame
-// with a wrong header, command, length or CRC), KQ7_ERR_BUSY or
-// KQ7_ERR_CANCELLED (Cancel() was called).
+// with a wrong header, command, length or CRC), KQ7_ERR_BUSY,
+// KQ7_ERR_CANCELLED (Cancel() was called), and under the device rules
+// KQ7_ERR_TIMEOUT (the call's own limit) or KQ7_ERR_IO (a link function
+// failed).
 struct ExchangeResult {
     int code = KQ7_OK;
     int32_t length = 0;
 
     bool Ok() const { return code == KQ7_OK; }
+    // Ends a resend schedule at once: nothing more can come of another attempt.
+    bool EndsExchange() const {
+        return code == KQ7_ERR_CANCELLED || code == KQ7_ERR_TIMEOUT || code == KQ7_ERR_IO;
+    }
 };
 
 // 2 x shutter + 2000 ms, clamped to 0 .. 2^32 - 1.
@@ -65,6 +71,22 @@ public:
     void Attach(kq7_write_fn write, kq7_read_fn read, void* context);
     bool Attached() const { return attached_; }
 
+    // The seven exports' treatment of the link functions: read results
+    // clamped to 0..maxLength, the write result ignored, every frame taken
+    // as the reply, no time limit of the call's own. Without it (the device
+    // rules) a negative result fails the call with KQ7_ERR_IO, a short write
+    // is continued, a valid frame of another command is skipped as a late
+    // reply of an earlier exchange, and StartCall's limit holds.
+    void UseExportRules() { deviceRules_ = false; }
+
+    // Starts a call: forgets the detail of the one before and bounds this
+    // one to `timeoutMs` from now (0: the exchanges' own limits only).
+    void StartCall(int32_t timeoutMs);
+    // What the last call found beyond its code (which frame, which result
+    // of a link function); empty when nothing.
+    const char* Detail() const { return detail_.c_str(); }
+    void NoteDetail(const LogLine& detail) { detail_ = detail; }
+
     // Sends `command` with the one-byte payload 0x00 and receives one reply
     // (ReceiveReply): one attempt, no resend.
     ExchangeResult SendQuery(uint8_t command);
@@ -79,8 +101,8 @@ public:
 
     // Requests a spectrum (CMD_GET_DATA) and receives it within
     // AcquisitionLimitMs(shutter), up to kAttempts times, resending after
-    // attempts 0 and 5. Only a valid frame or a cancel ends the exchange
-    // early; a failed one ends as its last attempt did.
+    // attempts 0 and 5. Only a valid frame, a cancel, the call's time limit
+    // or a failed link function ends the exchange early; a failed one ends as its last attempt did.
     ExchangeResult SendAcquire(int32_t shutter);
 
     // Gathers one reply frame for `command` into the receive buffer and
@@ -101,19 +123,19 @@ public:
     // returns 0, kDiscardMaxReads reads or kDiscardLimitMs have passed.
     void DiscardPendingInput();
 
-    // Hands `length` bytes to the host's write function.
+    // Hands `length` bytes to the host's write function; under the device
+    // rules continues a short write with the rest.
     void Write(const uint8_t* data, int64_t length);
 
     // Asks the host's read function for at most `maxLength` bytes. Returns
-    // how many it stored, clamped to 0..maxLength whatever the host returned;
-    // 0 without a read function, and 0 without asking once cancelled.
+    // how many it stored, clamped to 0..maxLength; 0 without a read
+    // function, and 0 without asking once cancelled or failed.
     int64_t Read(uint8_t* dest, int64_t maxLength);
 
-    // Ends the running exchange at its next read. Safe from any thread and
-    // from a signal handler.
-    void Cancel() { cancelRequested_.store(true, std::memory_order_relaxed); }
-    // Forgets a cancel that came while no call ran.
-    void ClearCancel() { cancelRequested_.store(false, std::memory_order_relaxed); }
+    // Who uses the link's device now; its cancel ends the running exchange
+    // at its next read. Safe from any thread and from a signal handler.
+    CallGate& Gate() { return gate_; }
+    void Cancel() { gate_.Cancel(); }
 
 private:
     ExchangeResult Receive(uint8_t command, uint64_t limitMs, bool recogniseBusy);
@@ -123,14 +145,24 @@ private:
     void Resend(int32_t frameSize);
     void DropStaleReply();
     ExchangeResult Finish(ExchangeResult result, bool resent);
-    bool Cancelled() const { return cancelRequested_.load(std::memory_order_relaxed); }
+    bool Cancelled() const { return gate_.Cancelled(); }
+    // What ends a receive before its own limit: KQ7_OK when nothing does.
+    int Interruption() const;
+    bool IsLateReply(uint8_t awaited, int32_t frameSize);
+    void FailIo(const char* function, int64_t result);
+    ExchangeResult Fail(int code, uint8_t command, const char* what);
 
     const Log& log_;
     kq7_write_fn write_ = nullptr;
     kq7_read_fn read_ = nullptr;
     void* context_ = nullptr;
     bool attached_ = false;
-    std::atomic<bool> cancelRequested_{false};
+    bool deviceRules_ = true;
+    CallGate gate_;
+    uint64_t deadline_ = 0;
+    bool deadlineSet_ = false;
+    int linkFailure_ = KQ7_OK;  // KQ7_ERR_IO once a link function failed in this call
+    LogLine detail_;
     uint8_t txBuffer_[kTxBufferSize] = {};
     uint8_t rxBuffer_[kRxBufferSize] = {};
     int32_t rxCount_ = 0;

@@ -12,7 +12,7 @@
 
 namespace kq7 {
 
-constexpr int32_t kMaxBands = 2048;
+constexpr int32_t kMaxBands = KQ7_MAX_BANDS;
 // A coefficient write sends all four, and at most what one request frame holds.
 constexpr int kMinCoefficients = kCoefficientCount;
 constexpr int kMaxCoefficients = 124;

@@ -18,7 +18,7 @@ struct SensorInfo {
     char identField1[kIdentFieldCapacity] = {};  // identification text up to its first '-'
     int32_t maxValue = 0;                        // full scale, once the band count is known
     int32_t bandnumber = 0;
-    uint8_t flag = 0;                            // carried into SensorInfoC, never assigned
+    uint8_t flag = 0;                            // carried into the record, never assigned
     char identField2[kIdentFieldCapacity] = {};  // text between the first and second '-'
     float coeff[kCoefficientCount] = {};         // a0 (cubic term) to a3 (constant)
 };

@@ -96,6 +96,15 @@ static class BindingCheck
             Expect(cancelled != null && cancelled.Result == Kq7Result.Cancelled && clock.ElapsedMilliseconds < 1500,
                    name + ": cancelled from another thread");
 
+            silent = true;
+            device.Timeout = 300;
+            clock.Restart();
+            var late = Catch(() => device.Capture(100)) as Kq7Exception;
+            device.Timeout = 0;
+            silent = false;
+            Expect(late != null && late.Result == Kq7Result.Timeout && late.Detail.StartsWith("kq7_capture: ") &&
+                   clock.ElapsedMilliseconds < 1500, name + ": the host's time limit");
+
             fault = new IOException("adapter unplugged");
             Exception caught = Catch(() => device.Capture(100));
             Expect(caught == fault && caught.StackTrace.Contains("Faulty"),
