@@ -132,7 +132,7 @@ def _identify(library, opened: serial.Serial, port: str, stable: Optional[str], 
         library.kq7_close(device)
     info = SensorInfo(_text(record.identField1), _text(record.identField2), record.bandnumber,
                       record.maxValue, tuple(float(a) for a in record.coeff))
-    axis = _wavelengths(info.coefficients, info.band_count)
+    axis = _wavelengths(library, record)
     return FoundPort(port, stable, SENSOR, info, (float(axis[0]), float(axis[-1])))
 
 
