@@ -41,7 +41,8 @@ def _reason(error: Exception) -> str:
 
 def open_port(path: str, baud: int) -> serial.Serial:
     try:
-        port = serial.Serial(path, baudrate=baud, timeout=READ_TIMEOUT_S)
+        # exclusive: no second program (kq7, another Spectrometer) talks over this one.
+        port = serial.Serial(path, baudrate=baud, timeout=READ_TIMEOUT_S, exclusive=True)
     except (serial.SerialException, OSError) as error:
         if os.name == "posix" and _is_other_than_a_terminal(path):
             raise NotASerialPort(f"{path} is not a serial port") from error

@@ -19,6 +19,7 @@ from serial.tools import list_ports
 from . import _library, _results
 from ._link import DeviceLink
 from ._port import READ_TIMEOUT_S, _is_other_than_a_terminal
+from .errors import PortError
 from .spectrometer import SensorInfo, _text, _wavelengths
 
 PROBE_TIMEOUT_S = 0.5
@@ -131,7 +132,7 @@ def _identify(library, opened: serial.Serial, port: str, stable: Optional[str], 
         library.kq7_close(device)
     info = SensorInfo(_text(record.identField1), _text(record.identField2), record.bandnumber,
                       record.maxValue, tuple(float(a) for a in record.coeff))
-    axis = _wavelengths(info.coefficients, info.band_count)
+    axis = _wavelengths(library, record)
     return FoundPort(port, stable, SENSOR, info, (float(axis[0]), float(axis[-1])))
 
 
@@ -163,3 +164,16 @@ def list_sensors(ports: Optional[Iterable[str]] = None, *, all_ports: bool = Fal
     with ThreadPoolExecutor(max_workers=len(paths)) as pool:
         return list(pool.map(lambda port: _probe(library, port, stable.get(os.path.realpath(port)), baud, timeout),
                              paths))
+
+
+def port_of_sensor(serial_number: str, baud: int = 115200) -> str:
+    """The port of the one sensor that reports `serial_number` among those
+    list_sensors() finds; PortError listing what it found when none or
+    several do."""
+    found = list_sensors(baud=baud)
+    matches = [entry.port for entry in found if entry.state == SENSOR and entry.info.serial == serial_number]
+    if len(matches) == 1:
+        return matches[0]
+    seen = "; ".join(f"{entry.port}: {entry.info.serial if entry.info else entry.state}" for entry in found)
+    what = f"{len(matches)} ports hold sensor {serial_number}" if matches else f"no port holds sensor {serial_number}"
+    raise PortError(f"{what}; found: {seen or 'no serial port (KQ7_PORTS names more)'}")

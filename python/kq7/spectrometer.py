@@ -69,7 +69,8 @@ class Spectrometer:
     """A KQ7 sensor, identified on opening.
 
     port: serial device path; None starts the virtual sensor `kq7sim --pty`
-    and stops it on close. timeout: seconds that the identification may take
+    and stops it on close. serial: instead of port, the serial number of the
+    sensor, looked for with list_sensors(). timeout: seconds that the identification may take
     (None: the library's own limits).
 
     Every blocking method takes `timeout` (seconds, None: the library's own
@@ -81,7 +82,8 @@ class Spectrometer:
     Threads may share a Spectrometer: calls on it take turns.
     """
 
-    def __init__(self, port: Optional[str] = None, baud: int = 115200, *, timeout: Optional[float] = None):
+    def __init__(self, port: Optional[str] = None, baud: int = 115200, *, serial: Optional[str] = None,
+                 timeout: Optional[float] = None):
         # Guards the device handle against cancel() racing close().
         self._handle_lock = threading.RLock()
         # One library call at a time on this sensor.
@@ -91,6 +93,11 @@ class Spectrometer:
         self._simulator: Optional[Simulator] = None
         try:
             self._lib = _library.load()
+            if serial is not None:
+                if port is not None:
+                    raise ValueError("give port or serial, not both")
+                from .discovery import port_of_sensor  # discovery takes SensorInfo from here
+                port = port_of_sensor(serial, baud)
             if port is None:
                 self._simulator = Simulator(quiet=True)
                 port = self._simulator.start()

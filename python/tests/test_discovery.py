@@ -3,6 +3,7 @@ import os
 import select
 import threading
 
+import pytest
 import serial
 
 import kq7
@@ -38,3 +39,13 @@ def test_list_sensors_tells_each_port_apart(simulator, tmp_path, monkeypatch):
         ("not a KQ7 sensor", None), ("not a serial port", None), ("not a serial port", None)]
     assert found[4].detail == "echoes what it is sent"
     assert 330 < found[2].wavelength_range[0] < found[2].wavelength_range[1] < 1040
+
+
+def test_a_spectrometer_opens_by_serial_number_and_holds_its_port(simulator, monkeypatch):
+    sensors = [simulator(seed=seed) for seed in (1, 2)]
+    monkeypatch.setenv("KQ7_PORTS", ":".join(sensor.port for sensor in sensors))
+    with kq7.Spectrometer(serial="SIM00002") as spectrometer:
+        assert spectrometer.port == sensors[1].port
+        assert kq7.list_sensors([sensors[1].port])[0].state == "in use"
+    with pytest.raises(kq7.PortError, match="no port holds sensor SIM00099.*" + sensors[0].port):
+        kq7.Spectrometer(serial="SIM00099")

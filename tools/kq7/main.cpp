@@ -15,7 +15,8 @@
 #include "kq7/failure.h"
 #include "kq7/interrupt.h"
 #include "kq7/option_placement.h"
-#include "kq7/port/serial_port.h"
+#include "kq7/port/reconnecting_port.h"
+#include "kq7/port/sensor_finder.h"
 #include "kq7/port/virtual_sensor_link.h"
 #include "kq7/versions.h"
 
@@ -25,15 +26,22 @@ constexpr int kDefaultBaud = 115200;
 // --port takes this name for the built-in virtual sensor, as --sim does.
 constexpr const char* kSimPort = "sim";
 
+struct OpenedLink {
+    std::unique_ptr<kq7tool::ByteLink> link;
+    kq7tool::SensorSearch* search = nullptr;  // how a long run finds the sensor again
+};
+
 // The port, or the built-in virtual sensor shining `light`.
-std::unique_ptr<kq7tool::ByteLink> OpenLink(const std::string& port, int baud, bool sim, kq7sim::LightSource light) {
+OpenedLink OpenLink(const std::string& port, int baud, bool sim, kq7sim::LightSource light) {
     if (sim) {
         kq7tool::SayError("using the built-in virtual sensor: the spectra are made up");
         kq7sim::SimConfig config;
         config.source = light;
-        return std::make_unique<kq7tool::VirtualSensorLink>(config);
+        return {std::make_unique<kq7tool::VirtualSensorLink>(config)};
     }
-    return std::make_unique<kq7tool::SerialPort>(port, baud);
+    auto serial = std::make_unique<kq7tool::ReconnectingPort>(port, baud);
+    kq7tool::SensorSearch* search = serial.get();
+    return {std::move(serial), search};
 }
 
 int UsageError(const std::string& message) {
@@ -53,21 +61,25 @@ int main(int argc, char** argv) {
                "64 command line, 130 Ctrl-C.");
     app.set_version_flag("--version", "kq7 " + kq7tool::Kq7Version() + ", library " + kq7tool::LibraryVersion());
     std::string port;
+    std::string sensorSerial;
     int baud = kDefaultBaud;
     bool sim = false;
     bool verbose = false;
     CLI::Option* portOption =
         app.add_option("--port", port, "Serial port of the sensor ('sim': the built-in virtual sensor)");
     CLI::Option* simOption = app.add_flag("--sim", sim, "Use the built-in virtual sensor (made-up spectra)");
+    CLI::Option* sensorOption =
+        app.add_option("--sensor", sensorSerial, "Serial number of the sensor: opens the port it is on (see kq7 list)");
     portOption->excludes(simOption);
-    app.add_option("--baud", baud, "Baud rate of the serial port (default 115200)")
-        ->needs(portOption)
-        ->check(CLI::IsMember(kq7tool::SupportedBaudRates()).description("1200 to 4000000, as termios has them"));
+    sensorOption->excludes(portOption)->excludes(simOption);
+    CLI::Option* baudOption = app.add_option("--baud", baud, "Baud rate of the serial port (default 115200)");
+    baudOption->check(CLI::IsMember(kq7tool::SupportedBaudRates()).description("1200 to 4000000, as termios has them"));
     CLI::Option* verboseOption = app.add_flag("-v,--verbose", verbose, "Show the library's exchanges on standard error");
     // Quiet is the default; -q stays accepted for the scripts that give it.
     app.add_flag("-q,--quiet", "Show nothing of the library's exchanges (the default)")->excludes(verboseOption);
 
     kq7tool::Command chosen;
+    kq7tool::AddList(app, chosen);
     kq7tool::AddInfo(app, chosen);
     kq7tool::AddCapture(app, chosen);
     kq7tool::AddAuto(app, chosen);
@@ -89,16 +101,27 @@ int main(int argc, char** argv) {
         const std::string hint = kq7tool::PlacementHint(app, std::vector<std::string>(argv + 1, argv + argc));
         return UsageError(hint.empty() ? error.what() : hint);
     }
+    if (baudOption->count() > 0 && portOption->count() == 0 && sensorOption->count() == 0) {
+        return UsageError("--baud requires --port or --sensor");
+    }
     sim = sim || port == kSimPort;
-    if (!sim && port.empty()) {
-        return UsageError("no sensor named: give its serial port with --port PATH, or --sim for the built-in "
-                          "virtual sensor");
+    if (!chosen.runAlone && !sim && port.empty() && sensorSerial.empty()) {
+        return UsageError("no sensor named: give its serial port with --port PATH, or --sim for the built-in virtual "
+                          "sensor, or its serial number with --sensor SERIAL");
     }
 
     try {
         kq7tool::CatchInterrupt();
-        const std::unique_ptr<kq7tool::ByteLink> link = OpenLink(port, baud, sim, chosen.virtualLight);
-        kq7tool::Sensor sensor(*link, {sim ? kSimPort : port, sim ? 0 : baud, sim}, verbose);
+        if (chosen.runAlone) {
+            chosen.runAlone();
+            return kq7tool::kExitOk;
+        }
+        if (!sensorSerial.empty()) {
+            port = kq7tool::FindSensorPort(sensorSerial, baud);
+        }
+        const OpenedLink opened = OpenLink(port, baud, sim, chosen.virtualLight);
+        kq7tool::Sensor sensor(*opened.link, {sim ? kSimPort : port, sim ? 0 : baud, sim}, verbose);
+        sensor.SetSearch(opened.search);
         chosen.run(sensor);
     } catch (const kq7tool::Failure& failure) {
         kq7tool::SayError(failure.what());

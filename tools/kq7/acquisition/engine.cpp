@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/acquisition/engine.h"
 
+#include <cstring>
 #include <utility>
 
 #include "kq7/device/captures.h"
@@ -11,6 +12,8 @@ namespace kq7tool {
 namespace {
 
 constexpr std::chrono::milliseconds kCancelRepeat{20};
+// Between two looks for a sensor that went away.
+constexpr std::chrono::milliseconds kSearchInterval{1000};
 // Captures over which the rate is measured.
 constexpr size_t kRateWindow = 16;
 
@@ -22,7 +25,7 @@ std::string Stamped(const std::string& text) {
 }  // namespace
 
 Engine::Engine(Sensor& sensor, Settings settings, Pacing pacing)
-    : sensor_(sensor), pacing_(pacing), settings_(settings) {}
+    : sensor_(sensor), search_(pacing.reconnect ? sensor.Search() : nullptr), pacing_(pacing), settings_(settings) {}
 
 Engine::~Engine() { Stop(); }
 
@@ -44,6 +47,9 @@ void Engine::Stop() {
     // A call may begin just after a cancel: cancel again until the thread ends.
     while (running_) {
         sensor_.Cancel();
+        if (search_ != nullptr) {
+            search_->Cancel();
+        }
         wake_.wait_for(lock, kCancelRepeat);
     }
     lock.unlock();
@@ -102,6 +108,11 @@ void Engine::Run() {
             if (stopping_) {
                 break;
             }
+            if (disconnected_) {
+                lock.unlock();
+                LookForSensor();
+                continue;
+            }
             // Requests wait for the sensor: one made while it is identified
             // is carried out next, not lost to a capture.
             if (identified_) {
@@ -141,23 +152,62 @@ void Engine::Identify() {
     bool retrying = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        retrying = state_ == State::NoAnswer;
+        retrying = state_ == State::NoAnswer || state_ == State::Disconnected;
     }
-    // While a silent sensor is retried, the state keeps saying that it is.
+    // While a silent or missing sensor is retried, the state keeps saying that it is.
     if (!retrying) {
         SetState(State::Identifying);
     }
     const SensorInfoC& info = sensor_.Identify();
+    const std::string serial(info.identField2, strnlen(info.identField2, sizeof info.identField2));
+    if (reconnecting_ && serial != serial_) {
+        // Never another sensor's spectra in this run's file or page.
+        const std::string where = search_->Refuse();
+        disconnected_ = true;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lastError_ = Stamped("refused sensor " + serial + " on " + where + ": this run keeps to " + serial_);
+        }
+        PublishStatus();
+        return;
+    }
     identified_ = true;
-    {
+    if (reconnecting_) {
+        // What a power cycle may have undone; shutter value and averaging go with every capture.
+        sensor_.SetShutter(true);
+        SetState(State::Capturing);
+    } else {
         // Another sensor may have come up: its dark is unknown.
         std::lock_guard<std::mutex> lock(mutex_);
         dark_ = Acquisition{};
+        serial_ = serial;
     }
     const std::vector<double> wavelengthsNm = Wavelengths(info);
     for (Sink* sink : sinks_) {
         sink->OnSensor(info, wavelengthsNm);
     }
+}
+
+void Engine::Disconnect(const std::string& reason) {
+    search_->Drop();
+    identified_ = false;
+    disconnected_ = true;
+    reconnecting_ = !serial_.empty();
+    nextSearch_ = Clock::now() + kSearchInterval;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastError_ = Stamped(reason);
+        state_ = State::Disconnected;
+    }
+    PublishStatus();
+}
+
+void Engine::LookForSensor() {
+    if (!SleepUntil(nextSearch_)) {
+        return;
+    }
+    nextSearch_ = Clock::now() + kSearchInterval;
+    disconnected_ = !search_->Search(serial_);
 }
 
 void Engine::SearchExposureNow(int percent) {
@@ -220,6 +270,7 @@ void Engine::CaptureAndDeliver() {
             span.count() > 0 ? static_cast<double>(recentCaptures_.size() - 1) / span.count() : 0.0;
     }
     spectrum.sequence = ++sequence_;
+    reconnecting_ = false;
     for (Sink* sink : sinks_) {
         sink->OnSpectrum(spectrum);
     }
@@ -248,13 +299,25 @@ Acquisition Engine::PacedMean(int shutter, int average, std::chrono::system_cloc
 bool Engine::Failed(const std::string& what, const Failure& failure) {
     recentCaptures_.clear();
     const int result = failure.LibraryResult();
+    {
+        // Stop cancelled the call: not a failure. A hang-up cancels calls too.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failure.Status() == kExitInterrupted) {
+            failure_ = std::make_exception_ptr(failure);
+        }
+        if (stopping_ || failure.Status() == kExitInterrupted) {
+            return false;
+        }
+    }
+    // A port that failed, or a port found again whose sensor does not answer yet.
+    if (search_ != nullptr && (failure.Status() == kExitPortError || reconnecting_ || disconnected_)) {
+        Disconnect(failure.what());
+        return true;
+    }
     if (!pacing_.retry) {
         std::lock_guard<std::mutex> lock(mutex_);
         failure_ = std::make_exception_ptr(failure);
         return false;
-    }
-    if (result == KQ7_ERR_CANCELLED) {
-        return true;
     }
     // A sensor that went silent may come back as another one: identify again.
     const bool silent = result == KQ7_ERR_NO_REPLY;
@@ -291,6 +354,7 @@ void Engine::PublishStatus() {
         std::lock_guard<std::mutex> lock(mutex_);
         status.state = settings_.paused && state_ == State::Capturing ? State::Paused : state_;
         status.lastError = lastError_;
+        status.sensorSerial = serial_;
         status.settings = settings_;
         if (!dark_.counts.empty()) {
             status.darkShutter = darkShutter_;

@@ -33,6 +33,10 @@ struct Pacing {
     std::chrono::milliseconds retryPause{0};
     // Spectra handed on before the run ends; 0: until Stop.
     uint64_t count = 0;
+    // true: when the port fails, the run waits for the same sensor to come
+    // back (the sensor's SensorSearch looks about once a second) and goes
+    // on; false: a port failure is a failure like the others.
+    bool reconnect = false;
 };
 
 class Engine {
@@ -63,6 +67,10 @@ private:
 
     void Run();
     void Identify();
+    // The port failed: let go of it and wait for the sensor.
+    void Disconnect(const std::string& reason);
+    // One look for the sensor, when it is time for one.
+    void LookForSensor();
     void SearchExposureNow(int percent);
     void TakeDarkNow();
     void CaptureAndDeliver();
@@ -75,6 +83,7 @@ private:
     void PublishStatus();
 
     Sensor& sensor_;
+    SensorSearch* const search_;  // nullptr: the run does not reconnect
     const Pacing pacing_;
     std::vector<Sink*> sinks_;
     std::thread thread_;
@@ -88,12 +97,16 @@ private:
     bool darkRequested_ = false;
     std::optional<int> exposurePercent_;
     State state_ = State::Identifying;
+    std::string serial_;  // of the sensor first identified: the only one this run takes
     std::string lastError_;
     Acquisition dark_;
     int darkShutter_ = 0;
 
     // The thread's own.
     bool identified_ = false;
+    bool disconnected_ = false;  // no port: searching
+    bool reconnecting_ = false;  // from a disconnection to the next spectrum
+    Clock::time_point nextSearch_{};
     uint64_t sequence_ = 0;
     Clock::time_point nextCapture_{};
     std::vector<Clock::time_point> recentCaptures_;  // the last few, for the rate

@@ -26,6 +26,8 @@ StateWords Words(State state) {
         return {"searching", "searching the exposure"};
     case State::TakingDark:
         return {"dark", "taking a dark spectrum"};
+    case State::Disconnected:
+        return {"disconnected", "disconnected"};
     }
     return {"", ""};
 }
@@ -35,5 +37,13 @@ StateWords Words(State state) {
 const char* StateName(State state) { return Words(state).name; }
 
 const char* StateText(State state) { return Words(state).text; }
+
+std::string StatusText(const Status& status) {
+    if (status.state != State::Disconnected) {
+        return StateText(status.state);
+    }
+    return std::string(StateText(status.state)) + ": waiting for " +
+           (status.sensorSerial.empty() ? "the sensor" : status.sensorSerial);
+}
 
 }  // namespace kq7tool

@@ -12,7 +12,7 @@
 
 namespace kq7tool {
 
-enum class State { Identifying, Capturing, Paused, NoAnswer, Failing, SearchingExposure, TakingDark };
+enum class State { Identifying, Capturing, Paused, NoAnswer, Failing, SearchingExposure, TakingDark, Disconnected };
 
 // A word for a program to go by, and a sentence for people.
 const char* StateName(State state);
@@ -35,10 +35,14 @@ struct SettingsChange {
 
 struct Status {
     State state = State::Identifying;
+    std::string sensorSerial;  // the sensor this run keeps to, once known
     std::string lastError;  // "14:03:27 capture: no reply"; empty: none since the start
     Settings settings;
     std::optional<int> darkShutter;  // the shutter value of the dark spectrum held, if any
 };
+
+// StateText, with the sensor waited for while disconnected.
+std::string StatusText(const Status& status);
 
 // One spectrum as the acquisition hands it on.
 struct CapturedSpectrum {

@@ -17,11 +17,14 @@ namespace kq7tool {
 
 struct Command {
     std::function<void(Sensor&)> run;
+    // A command that opens no sensor of its own (kq7 list) sets this instead.
+    std::function<void()> runAlone;
     // What the built-in virtual sensor shines for this command.
     kq7sim::LightSource virtualLight = kq7sim::SimConfig{}.source;
 };
 
 void AddInfo(CLI::App& app, Command& chosen);
+void AddList(CLI::App& app, Command& chosen);
 void AddCapture(CLI::App& app, Command& chosen);
 void AddAuto(CLI::App& app, Command& chosen);
 void AddStream(CLI::App& app, Command& chosen);

@@ -96,6 +96,7 @@ void RunServe(Sensor& sensor, const ServeOptions& options) {
     pacing.interval = kq7serve::kMinCaptureInterval;
     pacing.retry = true;
     pacing.retryPause = kq7serve::kRetryPause;
+    pacing.reconnect = true;
     Engine engine(sensor, settings, pacing);
     engine.AddSink(view);
     kq7serve::HttpServer server(engine, view, broadcast, sensor.Place(), NewToken());

@@ -3,9 +3,11 @@
 // they come; the acquisition engine captures them.
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "kq7/acquisition/engine.h"
@@ -61,9 +63,26 @@ public:
         WriteStreamHeader(*out_, wavelengthsNm);
     }
 
-    void OnStatus(const Status&) override {}
+    void OnStatus(const Status& status) override {
+        if (status.state != State::Disconnected) {
+            return;
+        }
+        if (status.lastError != shownError_) {
+            SayWarning(StatusText(status) + " (" + status.lastError + ")");
+            shownError_ = status.lastError;
+        }
+        if (!disconnectedSince_) {
+            disconnectedSince_ = std::chrono::steady_clock::now();
+            ++disconnections_;
+        }
+    }
 
     void OnSpectrum(const CapturedSpectrum& spectrum) override {
+        if (disconnectedSince_) {
+            withoutData_ += std::chrono::steady_clock::now() - *disconnectedSince_;
+            disconnectedSince_.reset();
+            SayError("capturing again");
+        }
         WriteStreamRow(*out_, UtcTimestamp(spectrum.capturedAt, true), spectrum.shutter, spectrum.counts);
         if (!*out_) {
             CannotWrite(where_, errno);
@@ -78,6 +97,21 @@ public:
     int Written() const { return written_; }
     int SaturatedRows() const { return saturatedRows_; }
 
+    // "2 disconnections, 14.2 s without data", or "" when there was none.
+    std::string Disconnections() const {
+        if (disconnections_ == 0) {
+            return "";
+        }
+        std::chrono::duration<double> gap = withoutData_;
+        if (disconnectedSince_) {
+            gap += std::chrono::steady_clock::now() - *disconnectedSince_;
+        }
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", gap.count());
+        return std::to_string(disconnections_) + (disconnections_ == 1 ? " disconnection, " : " disconnections, ") +
+               seconds + " s without data";
+    }
+
 private:
     const Sensor& sensor_;
     const StreamOptions& options_;
@@ -86,6 +120,10 @@ private:
     std::ostream* out_ = nullptr;
     int written_ = 0;
     int saturatedRows_ = 0;
+    std::string shownError_;
+    std::optional<std::chrono::steady_clock::time_point> disconnectedSince_;
+    std::chrono::steady_clock::duration withoutData_{0};
+    int disconnections_ = 0;
 };
 
 void RunStream(Sensor& sensor, const StreamOptions& options) {
@@ -95,6 +133,7 @@ void RunStream(Sensor& sensor, const StreamOptions& options) {
     pacing.interval = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::duration<double>(options.intervalSeconds));
     pacing.count = static_cast<uint64_t>(options.count);
+    pacing.reconnect = !options.strict;
     Settings settings;
     settings.shutter = options.shutter;
     Engine engine(sensor, settings, pacing);
@@ -111,6 +150,9 @@ void RunStream(Sensor& sensor, const StreamOptions& options) {
         if (failure.Status() != kExitInterrupted) {
             throw;
         }
+    }
+    if (!sink.Disconnections().empty()) {
+        SayError(sink.Disconnections());
     }
     if (Interrupted() && !sink.Started()) {
         throw Failure(kExitInterrupted, "interrupted");
@@ -146,7 +188,8 @@ void AddStream(CLI::App& app, Command& chosen) {
     command->add_option("-o,--output", options->csvPath, "CSV file, written row by row ('-': standard output)")
         ->required();
     command->add_flag("!--no-metadata", options->metadata, "Leave out the '# key: value' lines ahead of the header");
-    command->add_flag("--strict", options->strict, "Fail (exit 7) when a spectrum is saturated");
+    command->add_flag("--strict", options->strict, "Fail (exit 7) when a spectrum is saturated, and (exit 2) when the port fails instead of waiting for "
+                      "the sensor to come back");
     RunWhenChosen(*command, chosen, options, RunStream);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kq7/device/sensor_search.h"
 #include "kq7/device/wait_progress.h"
 #include "kq7/failure.h"
 #include "kq7/port/byte_link.h"
@@ -39,6 +40,10 @@ public:
     int64_t Read(uint8_t* dest, int64_t maxLength);
 
     const SensorPlace& Place() const { return place_; }
+    // How the sensor is found again once its port fails; nullptr when it
+    // cannot be (the virtual sensor).
+    SensorSearch* Search() const { return search_; }
+    void SetSearch(SensorSearch* search) { search_ = search; }
 
     // Ends the call that runs now, from any thread.
     void Cancel() { device_.cancel(); }
@@ -69,6 +74,7 @@ private:
 
     ByteLink& bytes_;
     SensorPlace place_;
+    SensorSearch* search_ = nullptr;
     kq7::Device device_;
     SensorInfoC info_{};
     bool showWaits_ = true;

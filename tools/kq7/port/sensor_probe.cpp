@@ -28,10 +28,12 @@ constexpr size_t kSeenBytesShown = 16;
 // each way. Within the deadline the library's own resend schedule sends no
 // query twice, except once right after a busy answer.
 struct ProbeSession {
-    ProbeSession(ByteLink& probed, Clock::time_point end) : link(probed), deadline(end) {}
+    ProbeSession(ByteLink& probed, Clock::time_point end, const std::atomic<bool>* stop)
+        : link(probed), deadline(end), abandon(stop) {}
 
     ByteLink& link;
     Clock::time_point deadline;
+    const std::atomic<bool>* abandon;
     kq7_device* device = nullptr;
     std::vector<uint8_t> sent;
     std::vector<uint8_t> seen;
@@ -55,7 +57,7 @@ int64_t KQ7_CALL ProbeWrite(void* context, const uint8_t* data, int64_t length) 
 
 int64_t KQ7_CALL ProbeRead(void* context, uint8_t* dest, int64_t maxLength) {
     auto& session = *static_cast<ProbeSession*>(context);
-    if (Clock::now() >= session.deadline) {
+    if (Clock::now() >= session.deadline || (session.abandon != nullptr && session.abandon->load())) {
         kq7_cancel(session.device);
         return 0;
     }
@@ -136,13 +138,16 @@ bool ObviouslyNoPort(const std::string& path, ProbeResult& probe) {
 }
 #endif
 
-// SerialPort says why an open failed in words only.
-ProbeOutcome OpenFailureOutcome(const std::string& message) {
-    if (message.find(" in use by another program") != std::string::npos) {
+ProbeOutcome OpenFailureOutcome(PortOpenError reason) {
+    switch (reason) {
+    case PortOpenError::InUse:
         return ProbeOutcome::InUse;
-    }
-    if (message.rfind("not a serial port", 0) == 0) {
+    case PortOpenError::NotASerialPort:
         return ProbeOutcome::NotASerialPort;
+    case PortOpenError::Missing:
+        return ProbeOutcome::Gone;
+    case PortOpenError::Other:
+        break;
     }
     return ProbeOutcome::CannotOpen;
 }
@@ -171,8 +176,8 @@ const char* ProbeOutcomeText(ProbeOutcome outcome) {
     return "cannot open";
 }
 
-ProbeResult ProbeLink(ByteLink& link, std::chrono::milliseconds limit) {
-    ProbeSession session(link, Clock::now() + limit);
+ProbeResult ProbeLink(ByteLink& link, std::chrono::milliseconds limit, const std::atomic<bool>* abandon) {
+    ProbeSession session(link, Clock::now() + limit, abandon);
     kq7::Device device(ProbeWrite, ProbeRead, &session);
     session.device = device.get();
     const int result = kq7_identify(device.get());
@@ -185,7 +190,8 @@ ProbeResult ProbeLink(ByteLink& link, std::chrono::milliseconds limit) {
     return probe;
 }
 
-ProbeResult ProbePort(const std::string& path, int baud, std::chrono::milliseconds limit) {
+ProbeResult ProbePort(const std::string& path, int baud, std::chrono::milliseconds limit,
+                      const std::atomic<bool>* abandon) {
     ProbeResult probe;
 #if !defined(_WIN32)
     if (ObviouslyNoPort(path, probe)) {
@@ -195,9 +201,9 @@ ProbeResult ProbePort(const std::string& path, int baud, std::chrono::millisecon
 #endif
     try {
         SerialPort port(path, baud);
-        probe = ProbeLink(port, limit);
-    } catch (const Failure& failure) {
-        probe.outcome = OpenFailureOutcome(failure.what());
+        probe = ProbeLink(port, limit, abandon);
+    } catch (const PortOpenFailure& failure) {
+        probe.outcome = OpenFailureOutcome(failure.Reason());
         probe.detail = failure.what();
     }
     probe.port = path;
@@ -205,17 +211,24 @@ ProbeResult ProbePort(const std::string& path, int baud, std::chrono::millisecon
 }
 
 std::vector<ProbeResult> ProbePorts(const std::vector<std::string>& paths, int baud,
-                                    std::chrono::milliseconds limit) {
+                                    std::chrono::milliseconds limit, const std::atomic<bool>* abandon) {
     std::vector<ProbeResult> probes(paths.size());
     std::vector<std::thread> threads;
     threads.reserve(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
-        threads.emplace_back([&, i] { probes[i] = ProbePort(paths[i], baud, limit); });
+        threads.emplace_back([&, i] { probes[i] = ProbePort(paths[i], baud, limit, abandon); });
     }
     for (std::thread& thread : threads) {
         thread.join();
     }
     return probes;
+}
+
+std::string ProbeLine(const ProbeResult& probe) {
+    if (probe.outcome == ProbeOutcome::Sensor) {
+        return probe.port + ": sensor " + probe.sensor.model + " " + probe.sensor.serial;
+    }
+    return probe.port + ": " + ProbeOutcomeText(probe.outcome) + (probe.detail.empty() ? "" : " (" + probe.detail + ")");
 }
 
 }  // namespace kq7tool

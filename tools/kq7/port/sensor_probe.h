@@ -4,6 +4,7 @@
 // after a few hundred milliseconds.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -45,16 +46,22 @@ struct ProbeResult {
     std::string detail;     // what was seen, or the system's reason; "" with Sensor
 };
 
-// Identifies the sensor on `link` within `limit`.
-ProbeResult ProbeLink(ByteLink& link, std::chrono::milliseconds limit);
+// Identifies the sensor on `link` within `limit`, or until `abandon` (when
+// given) turns true.
+ProbeResult ProbeLink(ByteLink& link, std::chrono::milliseconds limit,
+                      const std::atomic<bool>* abandon = nullptr);
 
 // Opens `path` exclusively at `baud` and probes it; a port another program
 // holds is reported, not touched.
-ProbeResult ProbePort(const std::string& path, int baud, std::chrono::milliseconds limit);
+ProbeResult ProbePort(const std::string& path, int baud, std::chrono::milliseconds limit,
+                      const std::atomic<bool>* abandon = nullptr);
 
 // ProbePort on every path at once, one thread each; the results in the
 // order of `paths`.
 std::vector<ProbeResult> ProbePorts(const std::vector<std::string>& paths, int baud,
-                                    std::chrono::milliseconds limit);
+                                    std::chrono::milliseconds limit, const std::atomic<bool>* abandon = nullptr);
+
+// "PORT: sensor MODEL SERIAL" or "PORT: in use (why)": a probe in one line.
+std::string ProbeLine(const ProbeResult& probe);
 
 }  // namespace kq7tool

@@ -6,9 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "kq7/failure.h"
 #include "kq7/port/byte_link.h"
 
 namespace kq7tool {
+
+// Why a port could not be opened, for whoever must tell the cases apart.
+enum class PortOpenError { InUse, NotASerialPort, Missing, Other };
+
+// A port that could not be opened (kExitPortError): the reason in words and
+// by kind.
+class PortOpenFailure : public Failure {
+public:
+    PortOpenFailure(PortOpenError reason, const std::string& message)
+        : Failure(kExitPortError, message), reason_(reason) {}
+    PortOpenError Reason() const { return reason_; }
+
+private:
+    PortOpenError reason_;
+};
 
 // The rates SerialPort takes, slowest first.
 std::vector<int> SupportedBaudRates();
@@ -18,8 +34,7 @@ public:
     // Opens `path` raw, 8N1, at `baud`, exclusively (TIOCEXCL and an advisory
     // lock, so that a second program cannot talk over kq7; a Windows COM port
     // is exclusive by nature), and discards whatever was pending on it.
-    // Throws Failure (kExitPortError) with the reason and a hint on its usual
-    // cause.
+    // Throws PortOpenFailure with the reason and a hint on its usual cause.
     SerialPort(const std::string& path, int baud);
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;

@@ -49,7 +49,7 @@ speed_t SpeedFor(int baud) {
     for (const BaudRate& rate : kBaudRates) {
         supported += (supported.empty() ? "" : " ") + std::to_string(rate.baud);
     }
-    throw Failure(kExitPortError, "unsupported baud rate " + std::to_string(baud) + " (supported: " + supported + ")");
+    throw PortOpenFailure(PortOpenError::Other, "unsupported baud rate " + std::to_string(baud) + " (supported: " + supported + ")");
 }
 
 void PauseUs(int64_t us) {
@@ -90,21 +90,30 @@ SerialPort::SerialPort(const std::string& path, int baud) {
     // blocking again once CLOCAL is set.
     fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
+        const int error = errno;
         // EBUSY: another program set TIOCEXCL on it.
-        throw Failure(kExitPortError, errno == EBUSY ? InUse(path) : OpenFailure(path, errno));
+        if (error == EBUSY) {
+            throw PortOpenFailure(PortOpenError::InUse, InUse(path));
+        }
+        throw PortOpenFailure(error == ENOENT || error == ENODEV || error == ENXIO ? PortOpenError::Missing
+                                                                                  : PortOpenError::Other,
+                              OpenFailure(path, error));
     }
     // The lock is what keeps out a second kq7 (or any program that locks
     // too) even for root, whom TIOCEXCL does not stop.
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         close(fd_);
-        throw Failure(kExitPortError, error == EWOULDBLOCK ? InUse(path) : OpenFailure(path, error));
+        if (error == EWOULDBLOCK) {
+            throw PortOpenFailure(PortOpenError::InUse, InUse(path));
+        }
+        throw PortOpenFailure(PortOpenError::Other, OpenFailure(path, error));
     }
     termios settings{};
     if (tcgetattr(fd_, &settings) != 0) {
         const std::string reason = std::strerror(errno);
         close(fd_);
-        throw Failure(kExitPortError, "not a serial port: " + path + ": " + reason);
+        throw PortOpenFailure(PortOpenError::NotASerialPort, "not a serial port: " + path + ": " + reason);
     }
     cfmakeraw(&settings);
     settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -120,11 +129,11 @@ SerialPort::SerialPort(const std::string& path, int baud) {
         fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
         const std::string reason = std::strerror(errno);
         close(fd_);
-        throw Failure(kExitPortError, "cannot configure port " + path + ": " + reason);
+        throw PortOpenFailure(PortOpenError::Other, "cannot configure port " + path + ": " + reason);
     }
     if (cfgetospeed(&applied) != speed || (applied.c_cflag & (CSIZE | PARENB | CSTOPB)) != CS8) {
         close(fd_);
-        throw Failure(kExitPortError, "port " + path + " does not take " + std::to_string(baud) + " baud 8N1");
+        throw PortOpenFailure(PortOpenError::Other, "port " + path + " does not take " + std::to_string(baud) + " baud 8N1");
     }
     ioctl(fd_, TIOCEXCL);
     tcflush(fd_, TCIOFLUSH);
@@ -185,7 +194,9 @@ int64_t SerialPort::Read(uint8_t* dest, int64_t maxLength) {
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
             return 0;
         }
-        error_ = n < 0 ? std::strerror(errno) : "the port hung up";
+        // A pseudo-terminal whose other side closed says EIO with the hang-up.
+        const bool hungUp = n == 0 || (fd.revents & POLLHUP) != 0;
+        error_ = hungUp ? "the port hung up" : std::strerror(errno);
         return -1;
     }
     // POLLHUP or POLLERR without data: the adapter is gone.

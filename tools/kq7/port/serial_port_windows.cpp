@@ -83,9 +83,16 @@ void MakeRaw8N1(DCB& settings, int baud) {
     settings.fAbortOnError = FALSE;
 }
 
-[[noreturn]] void Fail(HANDLE port, const std::string& message) {
+[[noreturn]] void Fail(HANDLE port, const std::string& message, PortOpenError reason = PortOpenError::Other) {
     CloseHandle(port);
-    throw Failure(kExitPortError, message);
+    throw PortOpenFailure(reason, message);
+}
+
+PortOpenError OpenErrorKind(DWORD error) {
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+        return PortOpenError::InUse;
+    }
+    return error == ERROR_FILE_NOT_FOUND ? PortOpenError::Missing : PortOpenError::Other;
 }
 
 }  // namespace
@@ -98,12 +105,13 @@ SerialPort::SerialPort(const std::string& path, int baud) {
     const HANDLE port =
         CreateFileW(DevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
-        throw Failure(kExitPortError, OpenFailure(path, GetLastError()));
+        const DWORD error = GetLastError();
+        throw PortOpenFailure(OpenErrorKind(error), OpenFailure(path, error));
     }
     DCB settings{};
     settings.DCBlength = sizeof settings;
     if (!GetCommState(port, &settings)) {
-        Fail(port, "not a serial port: " + path + ": " + LastErrorText());
+        Fail(port, "not a serial port: " + path + ": " + LastErrorText(), PortOpenError::NotASerialPort);
     }
     MakeRaw8N1(settings, baud);
     // The first byte may take up to kReadWaitMs; then the read ends when the

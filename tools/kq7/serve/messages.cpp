@@ -37,7 +37,7 @@ std::string StatusMessage(const kq7tool::Status& report) {
         .Flag("paused", report.settings.paused);
     JsonObject status;
     status.Text("state", kq7tool::StateName(report.state))
-        .Text("text", kq7tool::StateText(report.state))
+        .Text("text", kq7tool::StatusText(report))
         .Text("lastError", report.lastError)
         .Object("settings", settings);
     if (report.darkShutter) {

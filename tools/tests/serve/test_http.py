@@ -7,6 +7,8 @@ import time
 
 import pytest
 
+import kq7
+
 from conftest import KQ7, START_TIMEOUT_S, STOP_TIMEOUT_S, Server, first_line, stop_cleanly
 from fixtures_hostile import raw_exchange, slow_clients  # noqa: F401 (a fixture)
 
@@ -75,6 +77,26 @@ def test_a_silent_sensor_shows_as_a_status_and_ctrl_c_still_stops(silent_sensor,
     while (status := stream.next_event("status", timeout_s=15))["state"] != "no-answer":
         pass
     assert "identification" in status["lastError"]
+
+
+def test_an_unplugged_sensor_shows_as_disconnected_and_capture_resumes_once_it_is_back(tmp_path, own_server, events):
+    link = tmp_path / "sensor"
+    sensor = kq7.Simulator(quiet=True, seed=42, link=link)
+    sensor.start()
+    stream = events(own_server("--port", str(link)))
+    try:
+        for _ in range(20):
+            stream.next_event("spectrum")
+            sensor.stop()
+            while (status := stream.next_event("status"))["state"] != "disconnected":
+                pass
+            assert status["text"] == "disconnected: waiting for SIM00042"
+            assert "the port hung up (was the adapter unplugged?)" in status["lastError"]
+            sensor.start()
+            while stream.next_event("status")["state"] != "capturing":
+                pass
+    finally:
+        sensor.stop()
 
 
 def test_a_listen_address_without_a_port_is_a_usage_error():
