@@ -62,6 +62,9 @@ log_dest file $folder/mosquitto.log
 persistence true
 persistence_location $folder/
 allow_anonymous false
+# A subscriber that falls behind at QoS 1 keeps every message (the default
+# keeps 1000 and drops the rest).
+max_queued_messages 0
 password_file $folder/passwords
 
 listener $mosquitto_port 127.0.0.1
@@ -72,7 +75,7 @@ certfile $folder/server.crt
 keyfile $folder/server.key
 CONF
   echo "$mosquitto_port $mosquitto_tls_port" >"$folder/ports"
-  mosquitto -d -c "$folder/mosquitto.conf"
+  mosquitto -d -c "$folder/mosquitto.conf" 2>>"$folder/mosquitto.err"
   _mosquitto_wait_for_ports "$folder"
 }
 
@@ -93,7 +96,7 @@ restart_mosquitto() {
   local folder=$1
   stop_mosquitto "$folder"
   read -r mosquitto_port mosquitto_tls_port <"$folder/ports"
-  mosquitto -d -c "$folder/mosquitto.conf"
+  mosquitto -d -c "$folder/mosquitto.conf" 2>>"$folder/mosquitto.err"
   _mosquitto_wait_for_ports "$folder"
 }
 

@@ -3,6 +3,7 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "kq7/publish/publish_limits.h"
@@ -50,14 +51,16 @@ BrokerClient::BrokerClient(const BrokerOptions& options, const LastWill* will, B
         Check(mosquitto_username_pw_set(mosq_, options.username.c_str(), options.password.c_str()),
               "cannot set the user name");
     }
-    Check(mosquitto_reconnect_delay_set(mosq_, kReconnectFirstSeconds, kReconnectMaxSeconds, false),
-          "cannot set the reconnection delay");
+    // Publish and Subscribe from other threads then only queue and wake ours.
+    Check(mosquitto_threaded_set(mosq_, true), "cannot share the MQTT client between threads");
 }
 
 BrokerClient::~BrokerClient() {
-    if (looping_) {
+    if (network_.joinable()) {
+        stopping_ = true;
         mosquitto_disconnect(mosq_);
-        mosquitto_loop_stop(mosq_, false);
+        stopped_.notify_all();
+        network_.join();
     }
     mosquitto_destroy(mosq_);
 }
@@ -71,14 +74,39 @@ void BrokerClient::Start() {
                   "cannot use the CA file " + options_.cafile);
         }
     }
-    const int rc = mosquitto_connect_async(mosq_, options_.host.c_str(), options_.port, kKeepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        // The network thread tries again with backoff.
-        SetProblem("cannot reach the broker " + options_.host + ":" + std::to_string(options_.port) + ": " +
-                   (rc == MOSQ_ERR_ERRNO ? "connection refused or unreachable" : mosquitto_strerror(rc)));
+    network_ = std::thread([this] { Run(); });
+}
+
+bool BrokerClient::Refused() const {
+    std::lock_guard<std::mutex> lock(reportMutex_);
+    return report_.refused;
+}
+
+void BrokerClient::Run() {
+    // Long enough to notice a stop soon; a publish wakes the loop at once.
+    constexpr int kLoopMs = 100;
+    int rc = mosquitto_connect(mosq_, options_.host.c_str(), options_.port, kKeepAliveSeconds);
+    unsigned pause = kReconnectFirstSeconds;
+    while (!stopping_ && !Refused()) {
+        if (rc == MOSQ_ERR_SUCCESS) {
+            rc = mosquitto_loop(mosq_, kLoopMs, 1);
+            if (rc == MOSQ_ERR_SUCCESS && Report().connected) {
+                pause = kReconnectFirstSeconds;
+            }
+            continue;
+        }
+        if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_EAI) {
+            SetProblem("cannot reach the broker " + options_.host + ":" + std::to_string(options_.port) + " (" +
+                       (rc == MOSQ_ERR_EAI ? "unknown host" : "refused or unreachable") + "); trying again");
+        }  // else the log said why (TLS)
+        std::unique_lock<std::mutex> lock(stopMutex_);
+        stopped_.wait_for(lock, std::chrono::seconds(pause), [this] { return stopping_.load(); });
+        lock.unlock();
+        pause = std::min(pause + 1, kReconnectMaxSeconds);
+        if (!stopping_) {
+            rc = mosquitto_reconnect(mosq_);
+        }
     }
-    Check(mosquitto_loop_start(mosq_), "cannot start the MQTT network thread");
-    looping_ = true;
 }
 
 bool BrokerClient::Publish(const std::string& topic, const std::string& payload, int qos, bool retain) {

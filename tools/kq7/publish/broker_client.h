@@ -1,14 +1,19 @@
 /* SPDX-License-Identifier: MIT */
-// One connection to an MQTT broker over libmosquitto. The library's network
-// thread reads, writes, keeps the connection alive and reconnects with
-// backoff (kReconnectFirstSeconds growing to kReconnectMaxSeconds); the
-// events below run on that thread. Publish and Subscribe only queue for it:
-// they never wait for the network.
+// One connection to an MQTT broker over libmosquitto. A network thread of
+// ours connects, reads, writes, keeps the connection alive and reconnects
+// with backoff (kReconnectFirstSeconds, one second more after each failed
+// try, up to kReconnectMaxSeconds) after any failure, TLS failures included,
+// which end libmosquitto's own loop for good. The events below run on that
+// thread. Publish and Subscribe only queue for it: they never wait for the
+// network.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "kq7/publish/broker_options.h"
 
@@ -43,9 +48,8 @@ public:
     BrokerClient(const BrokerClient&) = delete;
     BrokerClient& operator=(const BrokerClient&) = delete;
 
-    // Connects in the background; a host name is looked up here. Throws
-    // std::runtime_error when the options cannot work at all (e.g. a CA file
-    // that cannot be read).
+    // Connects in the background. Throws std::runtime_error when the options
+    // cannot work at all (e.g. a CA file that cannot be read).
     void Start();
 
     // False when the library did not take the message (not connected, out of memory).
@@ -61,11 +65,16 @@ private:
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
     static void OnLog(mosquitto*, void* self, int level, const char* text);
     void SetProblem(const std::string& problem);
+    void Run();
+    bool Refused() const;
 
     BrokerOptions options_;
     BrokerEvents events_;
     mosquitto* mosq_ = nullptr;
-    bool looping_ = false;
+    std::thread network_;
+    std::atomic<bool> stopping_{false};
+    std::mutex stopMutex_;
+    std::condition_variable stopped_;
     mutable std::mutex reportMutex_;
     ConnectionReport report_;
 };
