@@ -29,7 +29,8 @@ void JsonFields::Refuse(const std::string& reason) {
 
 bool JsonFields::Has(const char* key) const { return reason_.empty() && json_.contains(key); }
 
-const nlohmann::json* JsonFields::Field(const char* key) {
+const nlohmann::json* JsonFields::Field(const char* key, bool (nlohmann::json::*is)() const noexcept,
+                                        const char* type) {
     if (!reason_.empty()) {
         return nullptr;
     }
@@ -39,30 +40,26 @@ const nlohmann::json* JsonFields::Field(const char* key) {
         Refuse(std::string("no field \"") + key + "\"");
         return nullptr;
     }
+    if (!((*found).*is)()) {
+        Refuse(std::string(key) + " is not " + type);
+        return nullptr;
+    }
     return &*found;
 }
 
 void JsonFields::Text(const char* key, std::string& value, std::size_t maxLength) {
-    const nlohmann::json* field = Field(key);
-    if (field == nullptr) {
-        return;
-    }
-    if (!field->is_string()) {
-        Refuse(std::string(key) + " is not a text");
-    } else if (field->get_ref<const std::string&>().size() > maxLength) {
-        Refuse(std::string(key) + " is longer than " + std::to_string(maxLength) + " characters");
-    } else {
-        value = field->get<std::string>();
+    if (const nlohmann::json* field = Field(key, &nlohmann::json::is_string, "a text")) {
+        if (field->get_ref<const std::string&>().size() > maxLength) {
+            Refuse(std::string(key) + " is longer than " + std::to_string(maxLength) + " characters");
+        } else {
+            value = field->get<std::string>();
+        }
     }
 }
 
 void JsonFields::Whole(const char* key, int& value, int min, int max) {
-    const nlohmann::json* field = Field(key);
+    const nlohmann::json* field = Field(key, &nlohmann::json::is_number_integer, "a whole number");
     if (field == nullptr) {
-        return;
-    }
-    if (!field->is_number_integer()) {
-        Refuse(std::string(key) + " is not a whole number");
         return;
     }
     // Unsigned first: a number above INT64_MAX is still a whole number, and out of range.
@@ -79,36 +76,20 @@ void JsonFields::Whole(const char* key, int& value, int min, int max) {
 }
 
 void JsonFields::Unsigned(const char* key, uint64_t& value) {
-    const nlohmann::json* field = Field(key);
-    if (field == nullptr) {
-        return;
+    if (const nlohmann::json* field = Field(key, &nlohmann::json::is_number_unsigned, "a whole number of 0 or more")) {
+        value = field->get<uint64_t>();
     }
-    if (!field->is_number_unsigned()) {
-        Refuse(std::string(key) + " is not a whole number of 0 or more");
-        return;
-    }
-    value = field->get<uint64_t>();
 }
 
 void JsonFields::Flag(const char* key, bool& value) {
-    const nlohmann::json* field = Field(key);
-    if (field == nullptr) {
-        return;
+    if (const nlohmann::json* field = Field(key, &nlohmann::json::is_boolean, "true or false")) {
+        value = field->get<bool>();
     }
-    if (!field->is_boolean()) {
-        Refuse(std::string(key) + " is not true or false");
-        return;
-    }
-    value = field->get<bool>();
 }
 
 void JsonFields::Numbers(const char* key, std::vector<double>& values) {
-    const nlohmann::json* field = Field(key);
+    const nlohmann::json* field = Field(key, &nlohmann::json::is_array, "a list");
     if (field == nullptr) {
-        return;
-    }
-    if (!field->is_array()) {
-        Refuse(std::string(key) + " is not a list");
         return;
     }
     values.clear();

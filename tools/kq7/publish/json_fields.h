@@ -36,7 +36,9 @@ public:
     const std::string& Reason() const { return reason_; }
 
 private:
-    const nlohmann::json* Field(const char* key);
+    // The field when it is there and `is` says it is of the type named by
+    // `type`; else nothing, and the reason.
+    const nlohmann::json* Field(const char* key, bool (nlohmann::json::*is)() const noexcept, const char* type);
     nlohmann::json json_;
     std::set<std::string> read_;
     std::string reason_;
