@@ -7,7 +7,8 @@
 # unreachable broker; SIGKILL and the last will; settings requests; a broker
 # restart), then the Python decoder in the paho example subscriber over TLS,
 # fed by one publisher with 512-band spectra in both payloads at QoS 1, and
-# prints the rates.
+# prints the rates. The JSON messages it published are held against the
+# schemas of docs/mqtt/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/mosquitto.sh
@@ -17,6 +18,7 @@ work=$(mktemp -d)
 subscriber_pid=
 # shellcheck disable=SC2317 # run by the trap
 cleanup() {
+  set +e
   [ -n "$subscriber_pid" ] && kill "$subscriber_pid" 2>/dev/null
   stop_mosquitto "$work"
   rm -rf "$work"
@@ -31,6 +33,8 @@ KQ7_TEST_BROKER_FOLDER=$work KQ7_TEST_BROKER_RESTART="bash scripts/lib/mosquitto
   timeout 300 "$build/tools/tests/mqtt/kq7_broker_tests" --gtest_brief=1
 
 readonly SPECTRA=5000 BANDS=512
+broker_args=(-h 127.0.0.1 -p "$mosquitto_port" -u kq7 -P "$(cat "$work/password")")
+mosquitto_sub "${broker_args[@]}" -t load-json/+/spectrum -C 1 -W 60 >"$work/spectrum.json" &
 for payload in json binary; do
   PYTHONPATH=python timeout 120 /usr/bin/python3 examples/python/mqtt_subscriber.py --host localhost \
     --port "$mosquitto_tls_port" --cafile "$work/ca.crt" --username kq7 --password-file "$work/password" \
@@ -50,3 +54,18 @@ for payload in json binary; do
   tail -n 1 "$work/subscriber.out"
   grep -q "^received $SPECTRA spectra from 1 sensors" "$work/subscriber.out"
 done
+
+# Retained: the info, and the status that the publisher left ("offline").
+mosquitto_sub "${broker_args[@]}" -t load-json/+/info -C 1 -W 5 >"$work/info.json"
+mosquitto_sub "${broker_args[@]}" -t load-json/+/status -C 1 -W 5 >"$work/status.json"
+wait
+/usr/bin/python3 - "$work" <<'PY'
+import json, pathlib, sys
+import jsonschema
+work = pathlib.Path(sys.argv[1])
+for name in ("info", "status", "spectrum"):
+    schema = json.loads(pathlib.Path(f"docs/mqtt/{name}.schema.json").read_text())
+    jsonschema.Draft202012Validator.check_schema(schema)
+    jsonschema.validate(json.loads((work / f"{name}.json").read_text()), schema, cls=jsonschema.Draft202012Validator)
+print("the published info, status and spectrum match docs/mqtt/*.schema.json")
+PY

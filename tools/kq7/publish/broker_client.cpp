@@ -57,8 +57,13 @@ BrokerClient::BrokerClient(const BrokerOptions& options, const LastWill* will, B
 
 BrokerClient::~BrokerClient() {
     if (network_.joinable()) {
-        stopping_ = true;
+        // A clean DISCONNECT, if the loop writes it before it sees the stop:
+        // else the broker publishes the last will, which says the same.
         mosquitto_disconnect(mosq_);
+        {
+            std::lock_guard<std::mutex> lock(stopMutex_);
+            stopping_ = true;
+        }
         stopped_.notify_all();
         network_.join();
     }
