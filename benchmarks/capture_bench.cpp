@@ -9,8 +9,8 @@
 #include <chrono>
 
 #include "link/clock.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "link/link.h"
 #include "nerb_kq7lib.h"
 #include "sim/in_process.h"

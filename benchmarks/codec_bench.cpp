@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "link/crc16.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "crc16.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "link/link.h"
 #include "support/instant_sensor.h"
 

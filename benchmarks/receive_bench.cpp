@@ -23,7 +23,7 @@ void SpectrumReceive(benchmark::State& state) {
     test::InstallInstantSensor();
     Link& link = TheBuiltInDevice().device.link;
     for (auto _ : state) {
-        if (link.SendAcquire(kShutter) != test::kInstantSpectrumPayload) {
+        if (link.SendAcquire(kShutter).length != test::kInstantSpectrumPayload) {
             state.SkipWithError("the spectrum was not received");
             break;
         }

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "fuzz_require.h"
-#include "link/crc16.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "crc16.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 
 namespace {
 

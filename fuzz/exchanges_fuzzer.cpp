@@ -18,9 +18,9 @@
 #include "api/device.h"
 #include "fuzz_clock.h"
 #include "fuzz_require.h"
-#include "link/crc16.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "crc16.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "link/link.h"
 #include "nerb_kq7lib.h"
 
@@ -70,21 +70,23 @@ int64_t KQ7_CALL LineRead(uint8_t* dest, int64_t maxLength) {
     return static_cast<int64_t>(chunk.size());
 }
 
-// A payload length that fits the receive buffer, or one of the codes a receive or
-// exchange may return (ERR_NULL_ARGUMENT cannot reach it).
-bool IsExchangeResult(int64_t result) {
-    return (result >= 0 && result <= kq7::kMaxReplyPayload) || result == kq7::ERR_FRAME_LENGTH ||
-           result == kq7::ERR_FRAME_HEADER || result == kq7::ERR_FRAME_COMMAND || result == kq7::ERR_FRAME_CRC ||
-           result == kq7::NO_REPLY;
+// A payload length that fits the receive buffer, or one of the ends a receive
+// or exchange may come to (a refused argument is checked where it can happen).
+bool IsExchangeResult(const kq7::ExchangeResult& result) {
+    if (result.Ok()) {
+        return result.length >= 0 && result.length <= kq7::kMaxReplyPayload;
+    }
+    return result.length == 0 && (result.code == KQ7_ERR_NO_REPLY || result.code == KQ7_ERR_REJECTED_REPLY ||
+                                   result.code == KQ7_ERR_BUSY || result.code == KQ7_ERR_CANCELLED);
 }
 
 // A successful receive has read a frame for `command` whose payload now
 // starts the receive buffer: somewhere among the bytes read by the last receive lie the
 // header, the command, the big-endian length, that payload and a valid CRC.
-bool ReadFrameWithPayload(uint8_t command, int64_t length) {
+bool ReadFrameWithPayload(uint8_t command, int32_t length) {
     const Bytes& read = line.deliveredThisReceive;
-    const uint8_t* rxBuffer = kq7::TheBuiltInDevice().device.link.rxBuffer;
-    const Bytes payload(rxBuffer, rxBuffer + length);
+    const uint8_t* received = kq7::TheBuiltInDevice().device.link.Payload();
+    const Bytes payload(received, received + length);
     const size_t frameSize = static_cast<size_t>(length) + kq7::kFrameOverhead;
     for (size_t at = 0; at + frameSize <= read.size(); ++at) {
         const uint8_t* frame = read.data() + at;
@@ -124,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Call call = input.ConsumeEnum<Call>();
     const uint8_t command = input.ConsumeIntegral<uint8_t>();
     const Bytes oneByteRequest{0x00};
-    int64_t result = 0;
+    kq7::ExchangeResult result;
     switch (call) {
         case Call::kReceive:
             result = link.ReceiveReply(command);
@@ -143,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const uint16_t length = static_cast<uint16_t>(payload.size());
             result = link.SendCommand(command, payload.data(), length);
             if (length > kq7::kMaxRequestPayload) {
-                KQ7_FUZZ_REQUIRE(result == kq7::ERR_FRAME_LENGTH && line.writes.empty());
+                KQ7_FUZZ_REQUIRE(result.code == KQ7_ERR_INVALID_ARGUMENT && line.writes.empty());
+                return 0;
             } else {
                 RequireWrites(command, payload, kMostCommandWrites);
             }
@@ -152,13 +155,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case Call::kAcquire:
             result = link.SendAcquire(input.ConsumeIntegral<int32_t>());
             RequireWrites(kq7::CMD_GET_DATA, oneByteRequest, kMostAcquireWrites);
-            KQ7_FUZZ_REQUIRE(kq7::IsPayloadLength(result) || result == kq7::NO_REPLY);
             break;
     }
     KQ7_FUZZ_REQUIRE(IsExchangeResult(result));
-    if (kq7::IsPayloadLength(result)) {
+    if (result.Ok()) {
         const uint8_t replyCommand = call == Call::kAcquire ? kq7::CMD_GET_DATA : command;
-        KQ7_FUZZ_REQUIRE(ReadFrameWithPayload(replyCommand, result));
+        KQ7_FUZZ_REQUIRE(ReadFrameWithPayload(replyCommand, result.length));
     }
     return 0;
 }

@@ -21,9 +21,9 @@
 #include "api/device.h"
 #include "fuzz_clock.h"
 #include "fuzz_require.h"
-#include "link/byte_order.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "byte_order.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 
@@ -224,7 +224,7 @@ void CallCapture(FuzzedDataProvider& input) {
 
 void CallAutoExposure(FuzzedDataProvider& input) {
     const int shutter = KQ7OptSnenser(input.ConsumeIntegral<int>());
-    KQ7_FUZZ_REQUIRE(shutter == 0 || (shutter >= 12 && shutter <= 10000));
+    KQ7_FUZZ_REQUIRE(shutter == 0 || (shutter >= KQ7_SHUTTER_SEARCH_MIN && shutter <= KQ7_SHUTTER_SEARCH_MAX));
 }
 
 // NaNs included.
@@ -305,7 +305,7 @@ void CallDevice(kq7_device* device, Call call, FuzzedDataProvider& input) {
             int32_t shutter = -1;
             result = kq7_auto_exposure(device, input.ConsumeIntegral<int>(), &shutter);
             if (result == KQ7_OK || result == KQ7_ERR_OUT_OF_RANGE) {
-                KQ7_FUZZ_REQUIRE(shutter >= 12 && shutter <= 10000);
+                KQ7_FUZZ_REQUIRE(shutter >= KQ7_SHUTTER_SEARCH_MIN && shutter <= KQ7_SHUTTER_SEARCH_MAX);
             }
             break;
         }

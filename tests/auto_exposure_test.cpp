@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
@@ -89,7 +89,7 @@ TEST_F(AutoExposureTest, AllSaturatedShortensTo14ThenStopsAtTheLowestValue) {
     EXPECT_EQ(Search(90), 12);
     EXPECT_EQ(captures, (std::vector<int32_t>{20, 14}));
     EXPECT_EQ(ProbeLines(), std::vector<std::string>{"now Shutter is :14  maxvalue is :65535"});
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 14);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 14);
 }
 
 TEST_F(AutoExposureTest, ProportionalEstimateIsShownUntruncatedAndCapturedTruncated) {

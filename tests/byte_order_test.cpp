@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: MIT */
-#include "link/byte_order.h"
+#include "byte_order.h"
 
 #include <gtest/gtest.h>
 

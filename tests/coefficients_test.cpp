@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "support/console_capture.h"
 #include "support/sensor_bench.h"

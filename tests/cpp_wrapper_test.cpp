@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "support/sensor_bench.h"
 
 namespace kq7 {

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "link/link.h"
 #include "support/console_capture.h"
 #include "support/fake_clock.h"
@@ -85,26 +85,26 @@ TEST_F(ExchangeTest, DuplicateOfALateSpectrumIsDiscardedOnceBeforeTheNextRequest
     host.QueueReply(test::Reply{first, 2500});  // taken by attempt 1
     host.QueueReply(first);                     // the answer to the resend
     test::ConsoleCapture console;
-    ASSERT_EQ(link.SendAcquire(0), 2);
+    ASSERT_EQ(link.SendAcquire(0), Received(2));
     const size_t readsBefore = host.ReadRequests().size();
     host.QueueReply(Frame(CMD_GET_DATA, {0x03, 0x04}));
-    EXPECT_EQ(link.SendAcquire(0), 2);
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 2), (Bytes{0x03, 0x04}));
-    EXPECT_EQ(host.ReadRequests()[readsBefore], static_cast<int64_t>(sizeof link.rxBuffer));
+    EXPECT_EQ(link.SendAcquire(0), Received(2));
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + 2), (Bytes{0x03, 0x04}));
+    EXPECT_EQ(host.ReadRequests()[readsBefore], static_cast<int64_t>(kRxBufferSize));
     // After a clean exchange nothing extra is read: the next read asks for
     // the two bytes of a frame start.
     const size_t readsAfterCleanExchange = host.ReadRequests().size();
     host.QueueReply(Frame(CMD_GET_DATA, {0x05, 0x06}));
-    ASSERT_EQ(link.SendAcquire(0), 2);
+    ASSERT_EQ(link.SendAcquire(0), Received(2));
     EXPECT_EQ(host.ReadRequests()[readsAfterCleanExchange], 2);
 }
 
 TEST_F(ExchangeTest, SpectrumAfterTheLastAttemptDoesNotAnswerTheNextCommand) {
     test::ConsoleCapture console;
-    ASSERT_EQ(link.SendAcquire(-1000), NO_REPLY);
+    ASSERT_EQ(link.SendAcquire(-1000), Failed(KQ7_ERR_NO_REPLY));
     host.Inject(Frame(CMD_GET_DATA, Bytes(1030, 0x11)));
     host.QueueReply(Frame(CMD_SET_SHUTTER, {}));
-    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), 0);
+    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), Received(0));
     EXPECT_EQ(host.BytesPending(), 0u);
 }
 
@@ -113,9 +113,9 @@ TEST_F(ExchangeTest, SpectrumAfterTheLastAttemptDoesNotAnswerTheNextCommand) {
 TEST_F(ExchangeTest, QueryReturnsPayloadAtStartOfRxBuffer) {
     host.QueueReply(Frame(CMD_GET_IDENT, {'A', 'B', 'C'}));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendQuery(CMD_GET_IDENT), 3);
+    EXPECT_EQ(link.SendQuery(CMD_GET_IDENT), Received(3));
     EXPECT_EQ(console.Take(), "Data from sensor: 55 aa 50 00 03 41 42 43 59 e3 \n");
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 3), (Bytes{'A', 'B', 'C'}));
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + 3), (Bytes{'A', 'B', 'C'}));
     ASSERT_EQ(host.Writes().size(), 1u);
     EXPECT_EQ(host.Writes()[0], (Bytes{0x55, 0xAA, 0x50, 0x00, 0x01, 0x00, 0x00, 0x00}));
 }
@@ -123,7 +123,7 @@ TEST_F(ExchangeTest, QueryReturnsPayloadAtStartOfRxBuffer) {
 TEST_F(ExchangeTest, QueryOverSilentLineGivesUpAfterFiveSecondsWithoutResend) {
     const uint64_t start = test::FakeClock::Now();
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendQuery(CMD_GET_BANDNUMBER), NO_REPLY);
+    EXPECT_EQ(link.SendQuery(CMD_GET_BANDNUMBER), Failed(KQ7_ERR_NO_REPLY));
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(Elapsed(start), 1 + kQueryReplyLimitMs + 1);
     EXPECT_EQ(host.Writes().size(), 1u);
@@ -133,7 +133,7 @@ TEST_F(ExchangeTest, QueryReadsBusyFrameWholeAndRejectsIt) {
     const Bytes busy = Frame(REPLY_BUSY, {0x01, 0x02});
     host.QueueReply(busy);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendQuery(CMD_GET_COEFF), ERR_FRAME_COMMAND);
+    EXPECT_EQ(link.SendQuery(CMD_GET_COEFF), Failed(KQ7_ERR_REJECTED_REPLY));
     EXPECT_EQ(console.Take(), DumpLine(busy));
     EXPECT_EQ(host.Writes().size(), 1u);
     EXPECT_EQ(host.BytesPending(), 0u);
@@ -144,7 +144,7 @@ TEST_F(ExchangeTest, QueryReadsBusyFrameWholeAndRejectsIt) {
 TEST_F(ExchangeTest, CommandOverSilentLineMakesTenAttemptsAndSixWrites) {
     const uint64_t start = test::FakeClock::Now();
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), NO_REPLY);
+    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), Failed(KQ7_ERR_NO_REPLY));
     EXPECT_EQ(console.Take(), kSendCommandGivesUp);
     // Each attempt: the 1 ms sleep, then polling until 1001 ms have passed.
     EXPECT_EQ(Elapsed(start), 10u * 1002u);
@@ -157,7 +157,7 @@ TEST_F(ExchangeTest, CommandWithoutCallbacksMakesTenAttempts) {
     KQ7Set_Serial_FUN(nullptr, nullptr);
     test::FakeClock::SetTickStep(1);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_OPEN, Bytes{0x01}.data(), 1), NO_REPLY);
+    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_OPEN, Bytes{0x01}.data(), 1), Failed(KQ7_ERR_NO_REPLY));
     EXPECT_EQ(console.Take(), kSendCommandGivesUp);
     EXPECT_EQ(test::FakeClock::Sleeps(), 10);
 }
@@ -168,7 +168,7 @@ TEST_F(ExchangeTest, LateReplyIsAcceptedByALaterAttempt) {
     const Bytes reply = Frame(CMD_SET_SHUTTER, {});
     host.QueueReply(test::Reply{reply, 2500});
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), 0);
+    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), Received(0));
     EXPECT_EQ(console.Take(), std::string(kFirstAttemptFailed) +
                                   "warning  try 1 times: date not enough,try again!!\n" + DumpLine(reply));
     EXPECT_EQ(host.Writes().size(), 2u);
@@ -180,36 +180,34 @@ TEST_F(ExchangeTest, CommandBusyThenReplyOnResend) {
     const Bytes reply = Frame(CMD_SHUTTER_CLOSE, {0x07});
     host.QueueReply(reply);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_CLOSE, Bytes{0x01}.data(), 1), 1);
+    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_CLOSE, Bytes{0x01}.data(), 1), Received(1));
     EXPECT_EQ(console.Take(), "warning: sensor busy\n" + std::string(kFirstAttemptFailed) + DumpLine(reply));
-    EXPECT_EQ(link.rxBuffer[0], 0x07);
+    EXPECT_EQ(link.Payload()[0], 0x07);
     EXPECT_EQ(host.Writes().size(), 2u);
 }
 
 TEST_F(ExchangeTest, CommandRefusesPayloadAboveWhatTxBufferHolds) {
     const Bytes payload(994, 0x5A);
-    std::memset(link.txBuffer, 0xCC, sizeof link.txBuffer);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SET_COEFF, payload.data(), 994), ERR_FRAME_LENGTH);
+    EXPECT_EQ(link.SendCommand(CMD_SET_COEFF, payload.data(), 994), Failed(KQ7_ERR_INVALID_ARGUMENT));
     EXPECT_EQ(console.Take(), "");
     EXPECT_TRUE(host.Writes().empty());
     EXPECT_EQ(test::FakeClock::Sleeps(), 0) << "a receive ran";
-    EXPECT_EQ(link.txBuffer[0], 0xCC);
 }
 
 TEST_F(ExchangeTest, CommandSendsLargestPayloadThatFits) {
     const Bytes payload(993, 0x5A);
     host.QueueReply(Frame(CMD_SET_COEFF, {}));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SET_COEFF, payload.data(), 993), 0);
+    EXPECT_EQ(link.SendCommand(CMD_SET_COEFF, payload.data(), 993), Received(0));
     ASSERT_EQ(host.Writes().size(), 1u);
     EXPECT_EQ(host.Writes()[0], Frame(CMD_SET_COEFF, payload));
-    EXPECT_EQ(host.Writes()[0].size(), sizeof link.txBuffer);
+    EXPECT_EQ(host.Writes()[0].size(), kTxBufferSize);
 }
 
 TEST_F(ExchangeTest, CommandRefusesNullPayloadWithLength) {
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SET_COEFF, nullptr, 8), ERR_NULL_ARGUMENT);
+    EXPECT_EQ(link.SendCommand(CMD_SET_COEFF, nullptr, 8), Failed(KQ7_ERR_INVALID_ARGUMENT));
     EXPECT_EQ(console.Take(), "");
     EXPECT_TRUE(host.Writes().empty());
     EXPECT_EQ(test::FakeClock::Sleeps(), 0) << "a receive ran";
@@ -218,7 +216,7 @@ TEST_F(ExchangeTest, CommandRefusesNullPayloadWithLength) {
 TEST_F(ExchangeTest, CommandSendsNullPayloadOfLengthZero) {
     host.QueueReply(Frame(CMD_SHUTTER_OPEN, {}));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_OPEN, nullptr, 0), 0);
+    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_OPEN, nullptr, 0), Received(0));
     ASSERT_EQ(host.Writes().size(), 1u);
     EXPECT_EQ(host.Writes()[0], (Bytes{0x55, 0xAA, 0x56, 0x00, 0x00, 0x00, 0x00}));
 }
@@ -229,9 +227,9 @@ TEST_F(ExchangeTest, AcquireReturnsSpectrum) {
     const Bytes spectrum = {0x10, 0x00, 0x20, 0x00};
     host.QueueReply(Frame(CMD_GET_DATA, spectrum));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendAcquire(100), 4);
+    EXPECT_EQ(link.SendAcquire(100), Received(4));
     EXPECT_EQ(console.Take(), DumpLine(Frame(CMD_GET_DATA, spectrum)));
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 4), spectrum);
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + 4), spectrum);
     EXPECT_EQ(host.Writes(), std::vector<Bytes>{Frame(CMD_GET_DATA, kQueryPayload)});
 }
 
@@ -240,7 +238,7 @@ TEST_F(ExchangeTest, AcquireBusyThenSpectrumOnResend) {
     const Bytes reply = Frame(CMD_GET_DATA, {0x01, 0x00});
     host.QueueReply(reply);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendAcquire(0), 2);
+    EXPECT_EQ(link.SendAcquire(0), Received(2));
     EXPECT_EQ(console.Take(), "warning: sensor busy\n" + std::string(kFirstAttemptFailed) + DumpLine(reply));
 }
 
@@ -249,7 +247,7 @@ TEST_F(ExchangeTest, AcquireLimitDoesNotWrapForLargestShutter) {
     const Bytes reply = Frame(CMD_GET_DATA, {});
     host.QueueReply(test::Reply{reply, 10000});
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendAcquire(INT_MAX), 0);
+    EXPECT_EQ(link.SendAcquire(INT_MAX), Received(0));
     EXPECT_EQ(console.Take(), DumpLine(reply));
     EXPECT_EQ(host.Writes().size(), 1u);
 }
@@ -257,7 +255,7 @@ TEST_F(ExchangeTest, AcquireLimitDoesNotWrapForLargestShutter) {
 TEST_F(ExchangeTest, AcquireWithZeroLimitTakesReplyAlreadyThere) {
     host.QueueReply(Frame(CMD_GET_DATA, {0x33, 0x00}));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendAcquire(-1001), 2);
+    EXPECT_EQ(link.SendAcquire(-1001), Received(2));
 }
 
 // A silent sensor: three writes, the warnings and no ERROR line. An attempt
@@ -275,7 +273,7 @@ class AcquireOverSilentLine : public ExchangeTest, public ::testing::WithParamIn
 TEST_P(AcquireOverSilentLine, GivesUpAfterTenAttempts) {
     const uint64_t start = test::FakeClock::Now();
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendAcquire(GetParam().shutter), NO_REPLY);
+    EXPECT_EQ(link.SendAcquire(GetParam().shutter), Failed(KQ7_ERR_NO_REPLY));
     EXPECT_EQ(console.Take(), kSendAcquireGivesUp);
     EXPECT_EQ(Elapsed(start), 10 * GetParam().attemptMs);
     EXPECT_EQ(host.Writes(), std::vector<Bytes>(3, Frame(CMD_GET_DATA, kQueryPayload)));
@@ -308,13 +306,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ----------------------------------------- rejected frames, by exchange
 
-// A frame that UnpackReply rejects (or that declares more than link.rxBuffer
-// holds) is an answer for SendQuery and SendCommand, which return its code at
-// once, and a failed attempt for SendAcquire.
+// A frame that UnpackReply rejects (or that declares more than the receive
+// buffer holds) is an answer for SendQuery and SendCommand, which end with
+// KQ7_ERR_REJECTED_REPLY at once, and a failed attempt for SendAcquire.
 struct RejectedReply {
     const char* name;
     Bytes bytes;  // with the command byte of the request at offset 2
-    int32_t code;
     bool dumped;
 };
 
@@ -334,7 +331,7 @@ TEST_P(RejectedReplies, EndSendQuery) {
     const Bytes bad = ForCommand(CMD_GET_IDENT);
     host.QueueReply(bad);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendQuery(CMD_GET_IDENT), GetParam().code);
+    EXPECT_EQ(link.SendQuery(CMD_GET_IDENT), Failed(KQ7_ERR_REJECTED_REPLY));
     EXPECT_EQ(console.Take(), Dump(bad));
     EXPECT_EQ(host.Writes().size(), 1u);
 }
@@ -343,7 +340,7 @@ TEST_P(RejectedReplies, EndSendCommandAfterFirstAttempt) {
     const Bytes bad = ForCommand(CMD_SET_SHUTTER);
     host.QueueReply(bad);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), GetParam().code);
+    EXPECT_EQ(link.SendCommand(CMD_SET_SHUTTER, kShutter1000.data(), 4), Failed(KQ7_ERR_REJECTED_REPLY));
     EXPECT_EQ(console.Take(), Dump(bad));
     EXPECT_EQ(host.Writes().size(), 1u);
 }
@@ -354,7 +351,7 @@ TEST_P(RejectedReplies, LeadSendAcquireToNextAttempt) {
     host.QueueReply(bad);
     host.QueueReply(good);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendAcquire(100), 2);
+    EXPECT_EQ(link.SendAcquire(100), Received(2));
     EXPECT_EQ(console.Take(), Dump(bad) + kFirstAttemptFailed + DumpLine(good));
     EXPECT_EQ(host.Writes().size(), 2u);
 }
@@ -362,9 +359,9 @@ TEST_P(RejectedReplies, LeadSendAcquireToNextAttempt) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, RejectedReplies,
     ::testing::Values(RejectedReply{"WrongCrc", test::WithCrcBytes(Frame(0, {0x01, 0x02}), 0x12, 0x34),
-                                    ERR_FRAME_CRC, true},
-                      RejectedReply{"OtherCommand", Frame(1, {0x01, 0x02}), ERR_FRAME_COMMAND, true},
-                      RejectedReply{"DeclaresTooMuch", {0x55, 0xAA, 0x00, 0x27, 0x0A}, ERR_FRAME_LENGTH, false}),
+                                    true},
+                      RejectedReply{"OtherCommand", Frame(1, {0x01, 0x02}), true},
+                      RejectedReply{"DeclaresTooMuch", {0x55, 0xAA, 0x00, 0x27, 0x0A}, false}),
     [](const ::testing::TestParamInfo<RejectedReply>& info) { return info.param.name; });
 
 // ------------------------------------------------------ empty payloads
@@ -374,9 +371,9 @@ TEST_F(ExchangeTest, EmptyPayloadIsSuccessForEveryExchange) {
     host.QueueReply(Frame(CMD_SHUTTER_CLOSE, {}));
     host.QueueReply(Frame(CMD_GET_DATA, {}));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.SendQuery(CMD_GET_COEFF), 0);
-    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_CLOSE, Bytes{0x01}.data(), 1), 0);
-    EXPECT_EQ(link.SendAcquire(10), 0);
+    EXPECT_EQ(link.SendQuery(CMD_GET_COEFF), Received(0));
+    EXPECT_EQ(link.SendCommand(CMD_SHUTTER_CLOSE, Bytes{0x01}.data(), 1), Received(0));
+    EXPECT_EQ(link.SendAcquire(10), Received(0));
     EXPECT_EQ(console.Take(),
               "Data from sensor: 55 aa 59 00 00 00 00 \n"
               "Data from sensor: 55 aa 55 00 00 00 00 \n"

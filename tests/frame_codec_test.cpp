@@ -1,11 +1,11 @@
 /* SPDX-License-Identifier: MIT */
-#include "link/frame_codec.h"
+#include "frame_codec.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "support/scripted_host.h"
 
 namespace kq7 {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
 #include "support/console_capture.h"
@@ -106,7 +106,7 @@ TEST_F(AcquisitionTest, ShutterValueIsSentOnlyWhenItChanges) {
     EXPECT_EQ(GetData(buffer.data(), 1000), 512);
     EXPECT_EQ(GetData(buffer.data(), 1000), 512);
     EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kSetShutter1000, kAcquireRequest, kAcquireRequest}));
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 1000);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 1000);
 }
 
 TEST_F(AcquisitionTest, NegativeShutterGoesOutAsTwosComplement) {
@@ -128,7 +128,7 @@ TEST_F(AcquisitionTest, HostGetsBandnumberSamplesAsSentAndNothingMore) {
     EXPECT_EQ(SampleBytes(buffer.data(), 512), Bytes(payload.begin(), payload.begin() + 1024));
     EXPECT_EQ(buffer[512], kSentinel);
     // The capture itself holds the whole payload.
-    EXPECT_EQ(SampleBytes(test::BuiltInSensor()->samples, 515), payload);
+    EXPECT_EQ(SampleBytes(test::BuiltInSensor()->Samples(), 515), payload);
 }
 
 // A spectrum needs two payload bytes per band: a shorter reply fails the
@@ -136,14 +136,14 @@ TEST_F(AcquisitionTest, HostGetsBandnumberSamplesAsSentAndNothingMore) {
 class SpectrumLengthTest : public AcquisitionTest, public ::testing::WithParamInterface<size_t> {};
 
 TEST_P(SpectrumLengthTest, FewerThanTwoBytesPerBandFailTheCapture) {
-    const std::vector<uint16_t> earlier(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048);
+    const std::vector<uint16_t> earlier(test::BuiltInSensor()->Samples(), test::BuiltInSensor()->Samples() + 2048);
     host.QueueReply(Frame(CMD_GET_DATA, Bytes(GetParam(), 0x11)));
     const bool whole = GetParam() >= 1024;
     EXPECT_EQ(GetData(buffer.data(), 0), whole ? 512 : 0);
     EXPECT_EQ(buffer[0], whole ? 0x1111 : kSentinel);
     EXPECT_EQ(buffer[512], kSentinel);
     if (!whole) {
-        EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048), earlier);
+        EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->Samples(), test::BuiltInSensor()->Samples() + 2048), earlier);
     }
 }
 
@@ -166,22 +166,22 @@ TEST_F(AcquisitionTest, SensorWithMoreThan515BandsGetsAllOfThemAndNoMore) {
 TEST_F(AcquisitionTest, UnacknowledgedShutterValueFailsTheCaptureAndIsSentAgain) {
     host.QueueReply(SpectrumReply());
     ASSERT_EQ(GetData(buffer.data(), 0), 512);
-    const std::vector<uint16_t> earlier(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048);
+    const std::vector<uint16_t> earlier(test::BuiltInSensor()->Samples(), test::BuiltInSensor()->Samples() + 2048);
     std::fill(buffer.begin(), buffer.end(), kSentinel);
 
     const size_t before = host.Writes().size();
     host.QueueReply(test::WithCrcBytes(kShutterAck, 0x12, 0x34));
     EXPECT_EQ(GetData(buffer.data(), 1000), 0);
     EXPECT_EQ(WritesSince(before), std::vector<Bytes>{kSetShutter1000});
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 0);
     EXPECT_EQ(buffer, std::vector<uint16_t>(2048, kSentinel));
-    EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048), earlier);
+    EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->Samples(), test::BuiltInSensor()->Samples() + 2048), earlier);
 
     host.QueueReply(kShutterAck);
     host.QueueReply(SpectrumReply());
     EXPECT_EQ(GetData(buffer.data(), 1000), 512);
     EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kSetShutter1000, kSetShutter1000, kAcquireRequest}));
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 1000);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 1000);
 }
 
 // The sensor may have taken a value whose acknowledgement was lost: the
@@ -229,13 +229,13 @@ TEST_F(AcquisitionTest, SilentSensorNeverTakesTheShutterValue) {
     const std::vector<Bytes> writes = WritesSince(before);
     EXPECT_EQ(writes.size(), 6u);  // the command and five resends, no acquisition
     EXPECT_EQ(writes.back()[2], CMD_SET_SHUTTER);
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 0);
 }
 
 TEST_F(AcquisitionTest, FailedAcquisitionLeavesHostBufferAndSamplesUntouched) {
     host.QueueReply(SpectrumReply(7));
     ASSERT_EQ(GetData(buffer.data(), 0), 512);
-    const std::vector<uint16_t> earlier(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048);
+    const std::vector<uint16_t> earlier(test::BuiltInSensor()->Samples(), test::BuiltInSensor()->Samples() + 2048);
     std::fill(buffer.begin(), buffer.end(), kSentinel);
 
     // A partial spectrum in the receive buffer, then silence.
@@ -243,7 +243,7 @@ TEST_F(AcquisitionTest, FailedAcquisitionLeavesHostBufferAndSamplesUntouched) {
     host.QueueReply(Bytes(reply.begin(), reply.begin() + 600));
     EXPECT_EQ(GetData(buffer.data(), 0), 0);
     EXPECT_EQ(buffer, std::vector<uint16_t>(2048, kSentinel));
-    EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->samples, test::BuiltInSensor()->samples + 2048), earlier);
+    EXPECT_EQ(std::vector<uint16_t>(test::BuiltInSensor()->Samples(), test::BuiltInSensor()->Samples() + 2048), earlier);
 }
 
 TEST_F(AcquisitionTest, NullHostBufferCapturesNothing) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "link/link.h"
 #include "nerb_kq7lib.h"
 #include "sensor/sensor.h"
@@ -53,10 +53,9 @@ TEST_F(IdentificationTest, SendsTheThreeQueriesAndWritesItsLinesInProgramOrder) 
                                   "a0:0  a1:0  a2:0.5  a3:399.9\n");
     EXPECT_EQ(host.Writes(), (std::vector<Bytes>{kIdentQuery, kBandQuery, kCoeffQuery}));
     ASSERT_NE(test::BuiltInSensor(), nullptr);
-    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 512);
-    EXPECT_EQ(test::BuiltInSensor()->info.maxValue, 65535);
-    EXPECT_EQ(test::BuiltInSensor()->rxData, test::BuiltInLink().rxBuffer);
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
+    EXPECT_EQ(test::BuiltInSensor()->Info().bandnumber, 512);
+    EXPECT_EQ(test::BuiltInSensor()->Info().maxValue, 65535);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 0);
 }
 
 TEST_F(IdentificationTest, RecordHoldsAll228BytesWithZeroTails) {
@@ -159,7 +158,7 @@ TEST_F(IdentificationTest, CoefficientLineUsesTheStreamsDefaultFormat) {
     ASSERT_EQ(KQ7SensorInit(), 1);
     EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:"),
               std::vector<std::string>{"a0:1e-09  a1:-2.5e-05  a2:300  a3:1.23457e+06"});
-    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 0);
+    EXPECT_EQ(test::BuiltInSensor()->Info().bandnumber, 0);
 }
 
 TEST_F(IdentificationTest, CoefficientLineKeepsItsFormatUnderTheHostsGlobalLocale) {
@@ -207,8 +206,8 @@ TEST_F(IdentificationTest, NulInsideTheReplyEndsTheText) {
     const std::string output = console.Take();
     EXPECT_NE(output.find("\nAB\nData from sensor: "), std::string::npos);
     EXPECT_EQ(output.find("CD"), std::string::npos);
-    EXPECT_STREQ(test::BuiltInSensor()->info.identField1, "AB");
-    EXPECT_STREQ(test::BuiltInSensor()->info.identField2, "");
+    EXPECT_STREQ(test::BuiltInSensor()->Info().identField1, "AB");
+    EXPECT_STREQ(test::BuiltInSensor()->Info().identField2, "");
 }
 
 struct BandCountCase {
@@ -230,7 +229,7 @@ TEST_P(BandCountTest, ReadsTheBigEndianCount) {
     host.QueueReply(Frame(CMD_GET_COEFF, test::CoefficientPayload(test::kLinearCoefficients)));
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
-    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, GetParam().bandnumber);
+    EXPECT_EQ(test::BuiltInSensor()->Info().bandnumber, GetParam().bandnumber);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -258,8 +257,8 @@ TEST_F(IdentificationTest, CoefficientsComeFromTheFirst32BytesOfALongerReply) {
     host.QueueReply(Frame(CMD_GET_COEFF, test::Concat(test::CoefficientPayload({0, 0, 2, 3}), test::BigEndianDouble(7))));
     test::ConsoleCapture console;
     ASSERT_EQ(KQ7SensorInit(), 1);
-    EXPECT_EQ(test::BuiltInSensor()->info.coeff[2], 2.0f);
-    EXPECT_EQ(test::BuiltInSensor()->info.coeff[3], 3.0f);
+    EXPECT_EQ(test::BuiltInSensor()->Info().coeff[2], 2.0f);
+    EXPECT_EQ(test::BuiltInSensor()->Info().coeff[3], 3.0f);
 }
 
 TEST_F(IdentificationTest, BandCountOutOfRangeFailsBeforeTheCoefficientQuery) {
@@ -271,7 +270,7 @@ TEST_F(IdentificationTest, BandCountOutOfRangeFailsBeforeTheCoefficientQuery) {
         EXPECT_EQ(KQ7SensorInit(), 0) << bands;
         EXPECT_EQ(test::LinesStartingWith(console.Take(), "a0:").size(), 0u);
         EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kIdentQuery, kBandQuery})) << bands;
-        EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 0);
+        EXPECT_EQ(test::BuiltInSensor()->Info().bandnumber, 0);
     }
 }
 
@@ -374,11 +373,11 @@ TEST_F(IdentificationTest, FreshSensorStartsZeroed) {
     const Log log;
     Link link(log);
     const auto sensor = std::make_unique<Sensor>(link, log);
-    EXPECT_EQ(sensor->currentShutter, 0);
-    EXPECT_FALSE(sensor->shutterKnown);
-    EXPECT_EQ(Bytes(reinterpret_cast<const uint8_t*>(sensor->samples),
-                    reinterpret_cast<const uint8_t*>(sensor->samples) + sizeof sensor->samples),
-              Bytes(sizeof sensor->samples, 0x00));
+    EXPECT_EQ(sensor->CurrentShutter(), 0);
+    EXPECT_FALSE(sensor->ShutterKnown());
+    EXPECT_EQ(Bytes(reinterpret_cast<const uint8_t*>(sensor->Samples()),
+                    reinterpret_cast<const uint8_t*>(sensor->Samples()) + sizeof(uint16_t) * kMaxBands),
+              Bytes(sizeof(uint16_t) * kMaxBands, 0x00));
 }
 
 TEST_F(IdentificationTest, SecondInitQueriesAgainAndStartsAtShutter0) {
@@ -390,14 +389,14 @@ TEST_F(IdentificationTest, SecondInitQueriesAgainAndStartsAtShutter0) {
         test::ConsoleCapture console;
         ASSERT_EQ(KQ7GetData(buffer.data(), 100), 512);
     }
-    ASSERT_EQ(test::BuiltInSensor()->currentShutter, 100);
+    ASSERT_EQ(test::BuiltInSensor()->CurrentShutter(), 100);
 
     const size_t before = host.Writes().size();
     ASSERT_EQ(Identify("XYZ-9", 256), 1);
     EXPECT_EQ(WritesSince(before), (std::vector<Bytes>{kIdentQuery, kBandQuery, kCoeffQuery}));
-    EXPECT_EQ(test::BuiltInSensor()->currentShutter, 0);
-    EXPECT_STREQ(test::BuiltInSensor()->info.identField1, "XYZ");
-    EXPECT_EQ(test::BuiltInSensor()->info.bandnumber, 256);
+    EXPECT_EQ(test::BuiltInSensor()->CurrentShutter(), 0);
+    EXPECT_STREQ(test::BuiltInSensor()->Info().identField1, "XYZ");
+    EXPECT_EQ(test::BuiltInSensor()->Info().bandnumber, 256);
 }
 
 // Each KQ7SensorInit starts the sensor anew, and keeps no memory from the

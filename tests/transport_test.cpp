@@ -10,7 +10,7 @@
 #include <string>
 #include <tuple>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "support/console_capture.h"
 #include "support/fake_clock.h"
 #include "support/scripted_host.h"
@@ -50,31 +50,34 @@ TEST_F(ReceiveTest, ReadsTwoThenHeaderThenTenByteChunks) {
     const Bytes frame = Frame(CMD_GET_COEFF, Counting(20));
     host.Inject(frame);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_COEFF, 1000), 20);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_COEFF, 1000), Received(20));
     EXPECT_EQ(console.Take(), DumpLine(frame));
     EXPECT_EQ(ReadRequests(), (Requests{2, 3, 10, 10, 10}));
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 20), Counting(20));
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + 20), Counting(20));
 }
 
 TEST_F(ReceiveTest, OneBytePerReadAskedForWhatTheHeaderLacks) {
     host.Inject(Frame(CMD_GET_IDENT, kAbc), 1);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     EXPECT_EQ(console.Take(), "Data from sensor: 55 aa 50 00 03 41 42 43 59 e3 \n");
     EXPECT_EQ(ReadRequests(), (Requests{2, 4, 3, 2, 1, 10, 10, 10, 10, 10}));
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 3), kAbc);
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + 3), kAbc);
 }
 
 TEST_F(ReceiveTest, ClearsFirst200BytesOnly) {
-    std::memset(link.rxBuffer, 0xCC, sizeof link.rxBuffer);
+    // A longest reply of 0xCC bytes fills the buffer first.
+    host.Inject(Frame(CMD_GET_DATA, Bytes(kMaxReplyPayload, 0xCC)));
     const Bytes frame = Frame(CMD_GET_IDENT, kAbc);
     host.Inject(frame);
     test::ConsoleCapture console;
-    ASSERT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    ASSERT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), Received(kMaxReplyPayload));
+    ASSERT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     // Payload moved to the start, the frame's other bytes behind it as held.
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 10), Concat(kAbc, Bytes(frame.begin() + 3, frame.end())));
-    EXPECT_EQ(Bytes(link.rxBuffer + 10, link.rxBuffer + 200), Bytes(190, 0x00));
-    EXPECT_EQ(Bytes(link.rxBuffer + 200, link.rxBuffer + sizeof link.rxBuffer), Bytes(sizeof link.rxBuffer - 200, 0xCC));
+    const uint8_t* held = link.Payload();
+    EXPECT_EQ(Bytes(held, held + 10), Concat(kAbc, Bytes(frame.begin() + 3, frame.end())));
+    EXPECT_EQ(Bytes(held + 10, held + 200), Bytes(190, 0x00));
+    EXPECT_EQ(Bytes(held + 200, held + kMaxReplyPayload), Bytes(kMaxReplyPayload - 200, 0xCC));
 }
 
 TEST_F(ReceiveTest, BytesAfterFrameInSameChunkAreNotKept) {
@@ -82,20 +85,20 @@ TEST_F(ReceiveTest, BytesAfterFrameInSameChunkAreNotKept) {
     const Bytes second = Frame(CMD_GET_IDENT, {'D', 'E', 'F'});
     host.Inject(Concat(first, second));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     // The last body read took the second frame's header with it, and the
     // dump shows every byte held.
-    EXPECT_EQ(link.rxCount, 15);
+    EXPECT_EQ(link.ReceivedCount(), 15);
     EXPECT_EQ(console.Take(), DumpLine(Prefix(Concat(first, second), 15)));
     EXPECT_EQ(host.BytesPending(), 5u);
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 100), Failed(KQ7_ERR_NO_REPLY));
 }
 
 TEST_F(ReceiveTest, DumpStopsAfterFiftyBytes) {
     const Bytes frame = Frame(CMD_GET_DATA, Counting(60, 0xA0));
     host.Inject(frame);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), 60);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), Received(60));
     EXPECT_EQ(console.Take(), DumpLine(Prefix(frame, 50)));
 }
 
@@ -103,7 +106,7 @@ TEST_F(ReceiveTest, DumpPrintedBeforeFrameIsRejected) {
     const Bytes frame = test::WithCrcBytes(Frame(CMD_GET_IDENT, kAbc), 0x00, 0x00);
     host.Inject(frame);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), ERR_FRAME_CRC);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Failed(KQ7_ERR_REJECTED_REPLY));
     EXPECT_EQ(console.Take(), DumpLine(frame));
 }
 
@@ -113,7 +116,7 @@ TEST_F(ReceiveTest, TimedReceiveStopsAtBusyHeader) {
     const Bytes busy = Frame(REPLY_BUSY, kAbc);
     host.Inject(busy);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_SET_SHUTTER, 1000), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_SET_SHUTTER, 1000), Failed(KQ7_ERR_BUSY));
     EXPECT_EQ(console.Take(), "warning: sensor busy\n");
     EXPECT_EQ(ReadRequests(), (Requests{2, 3}));
     EXPECT_EQ(host.BytesPending(), busy.size() - 5);
@@ -123,7 +126,7 @@ TEST_F(ReceiveTest, UntimedReceiveReadsBusyFrameWholeAndRejectsIt) {
     const Bytes busy = Frame(REPLY_BUSY, kAbc);
     host.Inject(busy);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), ERR_FRAME_COMMAND);
+    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), Failed(KQ7_ERR_REJECTED_REPLY));
     EXPECT_EQ(console.Take(), DumpLine(busy));
     EXPECT_EQ(host.BytesPending(), 0u);
 }
@@ -140,9 +143,9 @@ TEST_P(StrayBytes, ReplyIsStillFound) {
     const Bytes frame = Frame(CMD_GET_IDENT, kAbc);
     host.Inject(Concat(stray, frame), chunk);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     EXPECT_EQ(console.Take(), DumpLine(frame));
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + 3), kAbc);
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + 3), kAbc);
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, StrayBytes,
@@ -157,14 +160,14 @@ TEST_F(ReceiveTest, FourStrayBytesHoldOverTheReplysFirstByte) {
     // the next header read asks for the four bytes still lacking.
     host.Inject(Concat({0x01, 0x02, 0x03, 0x04}, Frame(CMD_GET_IDENT, kAbc)));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     EXPECT_EQ(ReadRequests(), (Requests{2, 3, 4, 10}));
 }
 
 TEST_F(ReceiveTest, ThreeStrayBytesDroppedInFirstHeaderRead) {
     host.Inject(Concat({0x01, 0x02, 0x03}, Frame(CMD_GET_IDENT, kAbc)));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     EXPECT_EQ(ReadRequests(), (Requests{2, 3, 3, 10}));
 }
 
@@ -181,7 +184,7 @@ void PrintTo(Phase phase, std::ostream* os) { *os << (phase == Phase::Header ? "
 class TimeLimit : public ReceiveTest, public ::testing::WithParamInterface<std::tuple<Kind, Phase, uint64_t>> {
 protected:
     static uint64_t LimitOf(Kind kind) { return kind == Kind::Timed ? 1000 : kQueryReplyLimitMs; }
-    int64_t Receive(Kind kind, uint8_t command) {
+    ExchangeResult Receive(Kind kind, uint8_t command) {
         return kind == Kind::Timed ? link.ReceiveReplyTimed(command, 1000) : link.ReceiveReply(command);
     }
 };
@@ -199,12 +202,12 @@ TEST_P(TimeLimit, LastBytesDueAtLimitPlusOffset) {
     }
     const uint64_t before = test::FakeClock::Now();
     test::ConsoleCapture console;
-    const int64_t result = Receive(kind, CMD_GET_IDENT);
+    const ExchangeResult result = Receive(kind, CMD_GET_IDENT);
     if (offset == 0) {
-        EXPECT_EQ(result, 3);
+        EXPECT_EQ(result, Received(3));
         EXPECT_EQ(console.Take(), DumpLine(frame));
     } else {
-        EXPECT_EQ(result, NO_REPLY);
+        EXPECT_EQ(result, Failed(KQ7_ERR_NO_REPLY));
         EXPECT_EQ(console.Take(), "");
     }
     EXPECT_EQ(test::FakeClock::Now() - before, due);
@@ -217,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, TimeLimit,
 
 TEST_F(ReceiveTest, UntimedReceiveOverSilentLineGivesUpAfterFiveSeconds) {
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), Failed(KQ7_ERR_NO_REPLY));
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(test::FakeClock::Now(), 1000u + 1 + kQueryReplyLimitMs + 1);
     EXPECT_EQ(test::FakeClock::Sleeps(), 1);
@@ -242,7 +245,7 @@ TEST_P(TimeTestedAfterCompletingRead, EndsWithNoReply) {
     host.Inject(Frame(CMD_GET_IDENT, kAbc));
     test::FakeClock::SetTickStep(GetParam().tickStep);
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 100), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 100), Failed(KQ7_ERR_NO_REPLY));
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(ReadRequests(), GetParam().requests);
 }
@@ -259,8 +262,9 @@ TEST_P(DeclaredTooLong, EndsAsSoonAsHeaderIsIn) {
     const Bytes header = {0x55, 0xAA, CMD_GET_DATA, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length & 0xFF)};
     host.Inject(Concat(header, Bytes(200, 0x11)));
     test::ConsoleCapture console;
-    const int64_t result = kind == Kind::Timed ? link.ReceiveReplyTimed(CMD_GET_DATA, 1000) : link.ReceiveReply(CMD_GET_DATA);
-    EXPECT_EQ(result, ERR_FRAME_LENGTH);
+    const ExchangeResult result =
+        kind == Kind::Timed ? link.ReceiveReplyTimed(CMD_GET_DATA, 1000) : link.ReceiveReply(CMD_GET_DATA);
+    EXPECT_EQ(result, Failed(KQ7_ERR_REJECTED_REPLY));
     EXPECT_EQ(console.Take(), "");
     EXPECT_EQ(ReadRequests(), (Requests{2, 3}));
     EXPECT_EQ(host.BytesPending(), 200u);
@@ -270,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, DeclaredTooLong,
                          ::testing::Combine(::testing::Values(Kind::Timed, Kind::Untimed),
                                             ::testing::Values(uint16_t{9994}, uint16_t{0xFFFF})));
 
-// The longest reply fills link.rxBuffer exactly; the last reads are cut to the
+// The longest reply fills the receive buffer exactly; the last reads are cut to the
 // room left, also when more bytes follow on the line.
 class LongestReplies : public ReceiveTest, public ::testing::WithParamInterface<uint16_t> {};
 
@@ -279,16 +283,16 @@ TEST_P(LongestReplies, NoReadReachesPastRxBuffer) {
     const Bytes payload = Counting(length, 7);
     host.Inject(Concat(Frame(CMD_GET_DATA, payload), Bytes(30, 0x55)));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), length);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_DATA, 1000), Received(length));
     int64_t held = 0;
     for (int64_t request : ReadRequests()) {
-        ASSERT_LE(request, static_cast<int64_t>(sizeof link.rxBuffer) - held);
+        ASSERT_LE(request, static_cast<int64_t>(kRxBufferSize) - held);
         held += request;  // the host has enough bytes to fill every request
     }
-    EXPECT_EQ(held, static_cast<int64_t>(sizeof link.rxBuffer));
+    EXPECT_EQ(held, static_cast<int64_t>(kRxBufferSize));
     EXPECT_EQ(ReadRequests().back(), 5);
-    EXPECT_EQ(link.rxCount, static_cast<int32_t>(sizeof link.rxBuffer));
-    EXPECT_EQ(Bytes(link.rxBuffer, link.rxBuffer + length), payload);
+    EXPECT_EQ(link.ReceivedCount(), static_cast<int32_t>(kRxBufferSize));
+    EXPECT_EQ(Bytes(link.Payload(), link.Payload() + length), payload);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LongestReplies, ::testing::Values(uint16_t{9992}, uint16_t{9993}));
@@ -299,8 +303,8 @@ TEST_F(ReceiveTest, NegativeReadResultCountsAsNothing) {
     host.OverrideReadResult(-3);
     uint8_t dest[4] = {};
     EXPECT_EQ(link.Read(dest, 4), 0);
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 20), NO_REPLY);
-    EXPECT_EQ(link.rxCount, 0);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 20), Failed(KQ7_ERR_NO_REPLY));
+    EXPECT_EQ(link.ReceivedCount(), 0);
     // With nothing counted, every header read still asks for all five bytes.
     const Requests& requests = ReadRequests();
     ASSERT_GT(requests.size(), 3u);
@@ -314,7 +318,7 @@ TEST_F(ReceiveTest, ReadResultAboveRequestCountsAsRequested) {
     EXPECT_EQ(link.Read(dest, 3), 3);
     host.Inject(Frame(CMD_GET_IDENT, kAbc));
     test::ConsoleCapture console;
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), 3);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 1000), Received(3));
     EXPECT_EQ(console.Take(), DumpLine(Concat(Frame(CMD_GET_IDENT, kAbc), Bytes(5, 0x00))));
     EXPECT_EQ(ReadRequests(), (Requests{3, 2, 3, 10}));
 }
@@ -332,8 +336,8 @@ TEST_F(ReceiveTest, NullCallbacksAreStoredAndSetReady) {
     EXPECT_TRUE(ReadRequests().empty());
     // Nothing moves the clock but the receive's own readings of it.
     test::FakeClock::SetTickStep(1);
-    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 50), NO_REPLY);
-    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), NO_REPLY);
+    EXPECT_EQ(link.ReceiveReplyTimed(CMD_GET_IDENT, 50), Failed(KQ7_ERR_NO_REPLY));
+    EXPECT_EQ(link.ReceiveReply(CMD_GET_IDENT), Failed(KQ7_ERR_NO_REPLY));
 }
 
 // Exit code 0 when the transport starts unregistered (writes go nowhere,

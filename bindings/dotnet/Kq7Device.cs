@@ -118,16 +118,19 @@ namespace Nerb.Kq7
             }
         }
 
-        /// <summary>The wavelength in nm of each band, from the coefficients (bands counted from 1).</summary>
+        /// <summary>
+        /// The wavelength in nm of each band (counted from 1), by the library's
+        /// kq7_wavelengths, so that every host shows the same axis to the last bit.
+        /// </summary>
         public double[] Wavelengths
         {
             get
             {
                 SensorInfoC info = Info;
-                float[] a = info.Coefficients;
                 var wavelengths = new double[Math.Max(info.bandnumber, 0)];
-                for (int band = 1; band <= wavelengths.Length; ++band)
-                    wavelengths[band - 1] = ((a[0] * (double)band + a[1]) * band + a[2]) * band + a[3];
+                // The library refuses a record without bands: that axis is empty.
+                if (wavelengths.Length > 0)
+                    Kq7Native.kq7_wavelengths(ref info, wavelengths, wavelengths.Length);
                 return wavelengths;
             }
         }

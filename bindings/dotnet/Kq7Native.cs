@@ -133,6 +133,8 @@ namespace Nerb.Kq7
         public delegate IntPtr StrErrorFn(int result);
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
         public delegate IntPtr VersionFn();
+        [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+        public delegate int WavelengthsFn(ref SensorInfoC info, [Out] double[] nm, int capacity);
 
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
         delegate void SetSerialFn(SerialWriteFn write, SerialReadFn read);
@@ -162,6 +164,7 @@ namespace Nerb.Kq7
             Bind<WriteCoefficientsFn>("kq7_write_coefficients");
         public static readonly DeviceFn kq7_cancel = Bind<DeviceFn>("kq7_cancel");
         public static readonly SetLogFn kq7_set_log = Bind<SetLogFn>("kq7_set_log");
+        public static readonly WavelengthsFn kq7_wavelengths = Bind<WavelengthsFn>("kq7_wavelengths");
         static readonly StrErrorFn strerror = Bind<StrErrorFn>("kq7_strerror");
         static readonly VersionFn version = Bind<VersionFn>("kq7_version");
 

@@ -85,6 +85,8 @@ _PROTOTYPES = {
     "kq7_set_log": (None, [_Device, LogFn, ctypes.c_void_p]),
     "kq7_strerror": (ctypes.c_char_p, [ctypes.c_int]),
     "kq7_version": (ctypes.c_char_p, []),
+    "kq7_wavelengths": (ctypes.c_int,
+                        [ctypes.POINTER(SensorInfoC), ctypes.POINTER(ctypes.c_double), ctypes.c_int32]),
 }
 
 _loaded = None

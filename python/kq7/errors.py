@@ -57,9 +57,10 @@ class SensorTimeout(Cancelled):
 
 
 class ExposureOutOfRange(SensorError):
-    """The exposure search stopped at a bound (12 or 10000) or at its probe
-    limit without the peak reaching the window: the scene is too dark or too
-    bright. `shutter` holds the value the search ended on."""
+    """The exposure search stopped at a bound (KQ7_SHUTTER_SEARCH_MIN or _MAX
+    of the library's header) or at its probe limit without the peak reaching
+    the window: the scene is too dark or too bright. `shutter` holds the value
+    the search ended on."""
 
     def __init__(self, message: str, code: int, shutter: int):
         super().__init__(message, code)

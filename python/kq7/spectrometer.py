@@ -38,12 +38,14 @@ def _text(field: bytes) -> str:
     return field.decode("ascii", errors="replace")
 
 
-def _wavelengths(coefficients, band_count: int) -> np.ndarray:
-    # In double precision and in the command line's order of operations, so
-    # that both write the same CSV.
-    a0, a1, a2, a3 = (float(a) for a in coefficients)
-    n = np.arange(1, band_count + 1, dtype=np.float64)
-    return ((a0 * n + a1) * n + a2) * n + a3
+def _wavelengths(library, record) -> np.ndarray:
+    # The library's own evaluation, so that every host shows the same axis
+    # to the last bit. It refuses a record without bands: that axis is empty.
+    nm = np.zeros(max(record.bandnumber, 0), dtype=np.float64)
+    if nm.size:
+        buffer = nm.ctypes.data_as(ctypes.POINTER(ctypes.c_double))
+        library.kq7_wavelengths(ctypes.byref(record), buffer, nm.size)
+    return nm
 
 
 def _deadline(timeout: Optional[float]) -> Optional[float]:
@@ -132,7 +134,7 @@ class Spectrometer:
             full_scale=record.maxValue,
             coefficients=tuple(float(a) for a in record.coeff),
         )
-        self._wavelengths = _wavelengths(self._info.coefficients, self._info.band_count)
+        self._wavelengths = _wavelengths(self._lib, record)
         self._wavelengths.flags.writeable = False
 
     def identify(self, *, timeout: Optional[float] = None) -> SensorInfo:
@@ -148,8 +150,9 @@ class Spectrometer:
 
     @property
     def wavelengths(self) -> np.ndarray:
-        """Wavelength of each band (read-only): the cubic in the band number,
-        counted from 1, with a0 the cubic term."""
+        """Wavelength of each band (read-only), by the library's
+        kq7_wavelengths: the cubic in the band number, counted from 1, with a0
+        the cubic term."""
         return self._wavelengths
 
     def _capture_into(self, spectrum: np.ndarray, shutter: int, deadline: Optional[float]) -> None:
@@ -208,7 +211,8 @@ class Spectrometer:
         """Searches the shutter value at which the largest sample lies between
         95 % and 100 % of `percent` of full scale, and returns it. Raises
         ExposureOutOfRange (with the value it ended on) when the search stops
-        at 12, at 10000 or at its probe limit outside that window."""
+        at a bound of the library's search (KQ7_SHUTTER_SEARCH_MIN or _MAX) or
+        at its probe limit outside that window."""
         percent = _checked_int("percent", percent, 1, 100)
         shutter = ctypes.c_int32()
         action = f"automatic exposure to {percent} %"

@@ -64,7 +64,7 @@ KQ7_API int KQ7_CALL kq7_identify(kq7_device* device) {
 
 KQ7_API int KQ7_CALL kq7_get_info(const kq7_device* device, SensorInfoC* info) {
     return Run(device, info != nullptr, kIdentified, [info](const kq7_device& d) {
-        *info = kq7::ToSensorInfoC(d.sensor.info);
+        *info = kq7::ToSensorInfoC(d.sensor.Info());
         return KQ7_OK;
     });
 }
@@ -76,7 +76,7 @@ KQ7_API int KQ7_CALL kq7_set_shutter_open(kq7_device* device, int open) {
 
 KQ7_API int KQ7_CALL kq7_capture(kq7_device* device, int32_t shutter, uint16_t* samples, int32_t capacity) {
     return Run(device, samples != nullptr, kIdentified, [=](kq7_device& d) {
-        const int32_t bandnumber = d.sensor.info.bandnumber;
+        const int32_t bandnumber = d.sensor.Info().bandnumber;
         // The host's buffer is never trusted to be big enough.
         if (capacity < bandnumber) {
             return KQ7_ERR_INVALID_ARGUMENT;
@@ -85,7 +85,7 @@ KQ7_API int KQ7_CALL kq7_capture(kq7_device* device, int32_t shutter, uint16_t* 
         if (result != KQ7_OK) {
             return result;
         }
-        std::memcpy(samples, d.sensor.samples, static_cast<size_t>(bandnumber) * sizeof(uint16_t));
+        std::memcpy(samples, d.sensor.Samples(), static_cast<size_t>(bandnumber) * sizeof(uint16_t));
         return bandnumber;
     });
 }

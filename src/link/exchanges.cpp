@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "link/link.h"
 
 namespace kq7 {
@@ -36,44 +36,43 @@ void Link::LogAttemptFailed(int attempt) const {
 
 void Link::Resend(int32_t frameSize) {
     log_.Write(LogRoute::kPrintf, "send command again");
-    Write(txBuffer, frameSize);
+    Write(txBuffer_, frameSize);
 }
 
 // A reply that outlived the previous exchange would be taken for this one's.
 void Link::DropStaleReply() {
-    if (staleReplyPossible) {
+    if (staleReplyPossible_) {
         DiscardPendingInput();
-        staleReplyPossible = false;
+        staleReplyPossible_ = false;
     }
 }
 
 // Marks the end of an exchange; only a valid reply to a request sent once
 // leaves no second answer behind.
-int64_t Link::Finish(int64_t result, bool resent) {
-    staleReplyPossible = resent || !IsPayloadLength(result);
+ExchangeResult Link::Finish(ExchangeResult result, bool resent) {
+    staleReplyPossible_ = resent || !result.Ok();
     return result;
 }
 
-int64_t Link::SendQuery(uint8_t command) {
+ExchangeResult Link::SendQuery(uint8_t command) {
     DropStaleReply();
-    const int32_t frameSize = PackFrame(command, 1, &dataforsend, txBuffer);
-    Write(txBuffer, frameSize);
+    const int32_t frameSize = PackFrame(command, 1, &dataforsend, txBuffer_);
+    Write(txBuffer_, frameSize);
     return Finish(ReceiveReply(command), false);
 }
 
-int64_t Link::SendCommand(uint8_t command, const uint8_t* payload, uint16_t length) {
-    if (length > kMaxRequestPayload) {
-        return ERR_FRAME_LENGTH;
-    }
-    if (length != 0 && payload == nullptr) {
-        return ERR_NULL_ARGUMENT;
+ExchangeResult Link::SendCommand(uint8_t command, const uint8_t* payload, uint16_t length) {
+    if (length > kMaxRequestPayload || (length != 0 && payload == nullptr)) {
+        return {KQ7_ERR_INVALID_ARGUMENT};
     }
     DropStaleReply();
-    const int32_t frameSize = PackFrame(command, length, payload, txBuffer);
-    Write(txBuffer, frameSize);
+    const int32_t frameSize = PackFrame(command, length, payload, txBuffer_);
+    Write(txBuffer_, frameSize);
+    ExchangeResult result{KQ7_ERR_NO_REPLY};
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const int64_t result = ReceiveReplyTimed(command, kCommandReplyLimitMs);
-        if (result != NO_REPLY || lastEnd_ == ExchangeEnd::kCancelled) {
+        result = ReceiveReplyTimed(command, kCommandReplyLimitMs);
+        // Only silence and a busy sensor are worth another attempt.
+        if (result.code != KQ7_ERR_NO_REPLY && result.code != KQ7_ERR_BUSY) {
             return Finish(result, attempt > 0);
         }
         if (attempt % 2 == 0) {
@@ -82,17 +81,18 @@ int64_t Link::SendCommand(uint8_t command, const uint8_t* payload, uint16_t leng
         LogAttemptFailed(attempt);
     }
     log_.Write(LogRoute::kPrintf, "ERROR date not enough,retunr !!");
-    return Finish(NO_REPLY, true);
+    return Finish(result, true);
 }
 
-int64_t Link::SendAcquire(int32_t shutter) {
+ExchangeResult Link::SendAcquire(int32_t shutter) {
     DropStaleReply();
-    const int32_t frameSize = PackFrame(CMD_GET_DATA, 1, &dataforsend, txBuffer);
-    Write(txBuffer, frameSize);
+    const int32_t frameSize = PackFrame(CMD_GET_DATA, 1, &dataforsend, txBuffer_);
+    Write(txBuffer_, frameSize);
     const uint32_t limitMs = AcquisitionLimitMs(shutter);
+    ExchangeResult result{KQ7_ERR_NO_REPLY};
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const int64_t result = ReceiveReplyTimed(CMD_GET_DATA, limitMs);
-        if (IsPayloadLength(result) || (result == NO_REPLY && lastEnd_ == ExchangeEnd::kCancelled)) {
+        result = ReceiveReplyTimed(CMD_GET_DATA, limitMs);
+        if (result.Ok() || result.code == KQ7_ERR_CANCELLED) {
             return Finish(result, attempt > 0);
         }
         if (attempt % 5 == 0) {
@@ -100,7 +100,7 @@ int64_t Link::SendAcquire(int32_t shutter) {
         }
         LogAttemptFailed(attempt);
     }
-    return Finish(NO_REPLY, true);
+    return Finish(result, true);
 }
 
 }  // namespace kq7

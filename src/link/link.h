@@ -1,16 +1,14 @@
 /* SPDX-License-Identifier: MIT */
 // One serial link: the host's two functions and their context, one transmit
 // and one receive buffer, and the exchanges that the sensor code holds over
-// them. Each exchange returns a payload length (the payload then starts at
-// rxBuffer[0]), an ERR_ code, or NO_REPLY; LastEnd() tells what ended its
-// last failed attempt.
+// them. Each exchange returns an ExchangeResult.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "log/log.h"
 #include "nerb_kq7lib.h"
 
@@ -22,7 +20,7 @@ constexpr size_t kRxBufferSize = 10000;
 constexpr uint16_t kMaxRequestPayload = kTxBufferSize - kFrameOverhead;
 constexpr uint16_t kMaxReplyPayload = kRxBufferSize - kFrameOverhead;
 
-// A receive starts by clearing this many bytes at the start of rxBuffer.
+// A receive starts by clearing this many bytes at the start of its buffer.
 constexpr size_t kRxClearedBytes = 200;
 // The hexadecimal dump of a received frame stops after this many bytes.
 constexpr int32_t kDumpedBytes = 50;
@@ -40,12 +38,16 @@ constexpr uint32_t kCommandReplyLimitMs = 1000;
 constexpr int kDiscardMaxReads = 64;
 constexpr uint32_t kDiscardLimitMs = 30;
 
-// What ended the last failed receive.
-enum class ExchangeEnd {
-    kNoReply,    // silence until the limit
-    kRejected,   // a frame with a wrong header, command, length or CRC
-    kBusy,       // the sensor answered busy
-    kCancelled,  // Cancel() was called
+// The outcome of a receive or an exchange: KQ7_OK with the reply's payload
+// length (the payload then starts at Link::Payload()), or what ended it:
+// KQ7_ERR_NO_REPLY (silence until the limit), KQ7_ERR_REJECTED_REPLY (a frame
+// with a wrong header, command, length or CRC), KQ7_ERR_BUSY or
+// KQ7_ERR_CANCELLED (Cancel() was called).
+struct ExchangeResult {
+    int code = KQ7_OK;
+    int32_t length = 0;
+
+    bool Ok() const { return code == KQ7_OK; }
 };
 
 // 2 x shutter + 2000 ms, clamped to 0 .. 2^32 - 1.
@@ -65,29 +67,35 @@ public:
 
     // Sends `command` with the one-byte payload 0x00 and receives one reply
     // (ReceiveReply): one attempt, no resend.
-    int64_t SendQuery(uint8_t command);
+    ExchangeResult SendQuery(uint8_t command);
 
     // Sends `command` with `payload` and receives the reply within
     // kCommandReplyLimitMs, up to kAttempts times, resending after every even
-    // attempt. Any frame, also a rejected one, ends the exchange. A payload
-    // above kMaxRequestPayload gives ERR_FRAME_LENGTH and a null payload with
-    // a length ERR_NULL_ARGUMENT; nothing is sent then.
-    int64_t SendCommand(uint8_t command, const uint8_t* payload, uint16_t length);
+    // attempt. Any frame, also a rejected one, ends the exchange; a failed
+    // one ends as its last attempt did. A payload above kMaxRequestPayload,
+    // or a null payload with a length, is refused with
+    // KQ7_ERR_INVALID_ARGUMENT; nothing is sent then.
+    ExchangeResult SendCommand(uint8_t command, const uint8_t* payload, uint16_t length);
 
     // Requests a spectrum (CMD_GET_DATA) and receives it within
     // AcquisitionLimitMs(shutter), up to kAttempts times, resending after
-    // attempts 0 and 5. Only a valid frame ends the exchange early.
-    int64_t SendAcquire(int32_t shutter);
+    // attempts 0 and 5. Only a valid frame or a cancel ends the exchange
+    // early; a failed one ends as its last attempt did.
+    ExchangeResult SendAcquire(int32_t shutter);
 
-    // Gathers one reply frame for `command` into rxBuffer and checks it.
-    // Returns the payload length, an ERR_ code, or NO_REPLY when no complete
-    // frame came within kQueryReplyLimitMs. A busy frame is read whole and
+    // Gathers one reply frame for `command` into the receive buffer and
+    // checks it, within kQueryReplyLimitMs. A busy frame is read whole and
     // rejected as another command.
-    int64_t ReceiveReply(uint8_t command);
+    ExchangeResult ReceiveReply(uint8_t command);
 
-    // As ReceiveReply within `limitMs`, and a busy reply ends it with NO_REPLY
-    // as soon as its header is in.
-    int64_t ReceiveReplyTimed(uint8_t command, uint32_t limitMs);
+    // As ReceiveReply within `limitMs`, and a busy reply ends it with
+    // KQ7_ERR_BUSY as soon as its header is in.
+    ExchangeResult ReceiveReplyTimed(uint8_t command, uint32_t limitMs);
+
+    // Where the last successful receive left its payload.
+    const uint8_t* Payload() const { return rxBuffer_; }
+    // How many bytes the last receive held.
+    int32_t ReceivedCount() const { return rxCount_; }
 
     // Reads and drops what the host's read function has waiting, until it
     // returns 0, kDiscardMaxReads reads or kDiscardLimitMs have passed.
@@ -101,30 +109,20 @@ public:
     // 0 without a read function, and 0 without asking once cancelled.
     int64_t Read(uint8_t* dest, int64_t maxLength);
 
-    ExchangeEnd LastEnd() const { return lastEnd_; }
-
     // Ends the running exchange at its next read. Safe from any thread and
     // from a signal handler.
     void Cancel() { cancelRequested_.store(true, std::memory_order_relaxed); }
     // Forgets a cancel that came while no call ran.
     void ClearCancel() { cancelRequested_.store(false, std::memory_order_relaxed); }
 
-    uint8_t txBuffer[kTxBufferSize] = {};
-    uint8_t rxBuffer[kRxBufferSize] = {};
-    int32_t rxCount = 0;
-    // Set by an exchange that resent its request or ended without a valid
-    // reply: a second answer to it may be on its way or waiting in the port.
-    bool staleReplyPossible = false;
-
 private:
-    int64_t Receive(uint8_t command, uint64_t limitMs, bool recogniseBusy);
+    ExchangeResult Receive(uint8_t command, uint64_t limitMs, bool recogniseBusy);
     void ReadIntoRxBuffer(int32_t wanted);
     void LogReceivedFrame() const;
     void LogAttemptFailed(int attempt) const;
     void Resend(int32_t frameSize);
     void DropStaleReply();
-    int64_t Finish(int64_t result, bool resent);
-    int64_t Fail(ExchangeEnd end);
+    ExchangeResult Finish(ExchangeResult result, bool resent);
     bool Cancelled() const { return cancelRequested_.load(std::memory_order_relaxed); }
 
     const Log& log_;
@@ -132,8 +130,13 @@ private:
     kq7_read_fn read_ = nullptr;
     void* context_ = nullptr;
     bool attached_ = false;
-    ExchangeEnd lastEnd_ = ExchangeEnd::kNoReply;
     std::atomic<bool> cancelRequested_{false};
+    uint8_t txBuffer_[kTxBufferSize] = {};
+    uint8_t rxBuffer_[kRxBufferSize] = {};
+    int32_t rxCount_ = 0;
+    // Set by an exchange that resent its request or ended without a valid
+    // reply: a second answer to it may be on its way or waiting in the port.
+    bool staleReplyPossible_ = false;
 };
 
 }  // namespace kq7

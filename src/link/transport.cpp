@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "link/clock.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "link/link.h"
 
 namespace kq7 {
@@ -24,7 +24,7 @@ void Link::Attach(kq7_write_fn write, kq7_read_fn read, void* context) {
     context_ = context;
     attached_ = true;
     // What the previous functions left behind is not this link's.
-    staleReplyPossible = false;
+    staleReplyPossible_ = false;
 }
 
 void Link::Write(const uint8_t* data, int64_t length) {
@@ -43,16 +43,16 @@ int64_t Link::Read(uint8_t* dest, int64_t maxLength) {
 void Link::DiscardPendingInput() {
     const uint64_t start = TickMilliseconds();
     for (int reads = 0; reads < kDiscardMaxReads; ++reads) {
-        if (Read(rxBuffer, kRxBufferSize) == 0 || LimitPassed(start, kDiscardLimitMs)) {
+        if (Read(rxBuffer_, kRxBufferSize) == 0 || LimitPassed(start, kDiscardLimitMs)) {
             return;
         }
     }
 }
 
-// Reads into the free part of rxBuffer, never past its end.
+// Reads into the free part of the receive buffer, never past its end.
 void Link::ReadIntoRxBuffer(int32_t wanted) {
-    const int32_t room = static_cast<int32_t>(kRxBufferSize) - rxCount;
-    rxCount += static_cast<int32_t>(Read(rxBuffer + rxCount, std::min(wanted, room)));
+    const int32_t room = static_cast<int32_t>(kRxBufferSize) - rxCount_;
+    rxCount_ += static_cast<int32_t>(Read(rxBuffer_ + rxCount_, std::min(wanted, room)));
 }
 
 void Link::LogReceivedFrame() const {
@@ -61,69 +61,65 @@ void Link::LogReceivedFrame() const {
     }
     LogLine line;
     line.Text("Data from sensor: ");
-    const int32_t dumped = std::min(rxCount, kDumpedBytes);
+    const int32_t dumped = std::min(rxCount_, kDumpedBytes);
     for (int32_t i = 0; i < dumped; ++i) {
-        line.HexByte(rxBuffer[i]);
+        line.HexByte(rxBuffer_[i]);
     }
     log_.Write(LogRoute::kPrintf, line);
 }
 
-int64_t Link::Fail(ExchangeEnd end) {
-    lastEnd_ = end;
-    return NO_REPLY;
-}
-
-int64_t Link::Receive(uint8_t command, uint64_t limitMs, bool recogniseBusy) {
+ExchangeResult Link::Receive(uint8_t command, uint64_t limitMs, bool recogniseBusy) {
     SleepOneMillisecond();
     const uint64_t start = TickMilliseconds();
-    rxCount = 0;
-    std::memset(rxBuffer, 0, kRxClearedBytes);
+    rxCount_ = 0;
+    std::memset(rxBuffer_, 0, kRxClearedBytes);
 
     ReadIntoRxBuffer(kFirstReadSize);
     const int32_t headerSize = static_cast<int32_t>(kHeaderSize);
-    while (rxCount < headerSize) {
-        ReadIntoRxBuffer(headerSize - rxCount);
-        rxCount = FindFrameStart(rxBuffer, static_cast<uint16_t>(rxCount));
+    while (rxCount_ < headerSize) {
+        ReadIntoRxBuffer(headerSize - rxCount_);
+        rxCount_ = FindFrameStart(rxBuffer_, static_cast<uint16_t>(rxCount_));
         if (Cancelled()) {
-            return Fail(ExchangeEnd::kCancelled);
+            return {KQ7_ERR_CANCELLED};
         }
         if (LimitPassed(start, limitMs)) {
-            return Fail(ExchangeEnd::kNoReply);
+            return {KQ7_ERR_NO_REPLY};
         }
     }
 
-    if (recogniseBusy && rxBuffer[kCommandOffset] == REPLY_BUSY) {
+    if (recogniseBusy && rxBuffer_[kCommandOffset] == REPLY_BUSY) {
         log_.Write(LogRoute::kPrintf, "warning: sensor busy");
-        return Fail(ExchangeEnd::kBusy);
+        return {KQ7_ERR_BUSY};
     }
 
     // Big-endian payload length, taken once.
-    const int32_t length = (rxBuffer[kLengthHighOffset] << 8) | rxBuffer[kLengthLowOffset];
+    const int32_t length = (rxBuffer_[kLengthHighOffset] << 8) | rxBuffer_[kLengthLowOffset];
     if (length > kMaxReplyPayload) {
-        lastEnd_ = ExchangeEnd::kRejected;
-        return ERR_FRAME_LENGTH;
+        return {KQ7_ERR_REJECTED_REPLY};
     }
     const int32_t frameSize = length + static_cast<int32_t>(kFrameOverhead);
-    while (rxCount < frameSize) {
+    while (rxCount_ < frameSize) {
         ReadIntoRxBuffer(kBodyReadSize);
         if (Cancelled()) {
-            return Fail(ExchangeEnd::kCancelled);
+            return {KQ7_ERR_CANCELLED};
         }
         if (LimitPassed(start, limitMs)) {
-            return Fail(ExchangeEnd::kNoReply);
+            return {KQ7_ERR_NO_REPLY};
         }
     }
 
     LogReceivedFrame();
-    const int32_t result = UnpackReply(rxBuffer, static_cast<uint16_t>(rxCount), command, rxBuffer);
-    if (result < 0) {
-        lastEnd_ = ExchangeEnd::kRejected;
+    const int32_t payloadLength = UnpackReply(rxBuffer_, static_cast<uint16_t>(rxCount_), command, rxBuffer_);
+    if (payloadLength < 0) {
+        return {KQ7_ERR_REJECTED_REPLY};
     }
-    return result;
+    return {KQ7_OK, payloadLength};
 }
 
-int64_t Link::ReceiveReply(uint8_t command) { return Receive(command, kQueryReplyLimitMs, false); }
+ExchangeResult Link::ReceiveReply(uint8_t command) { return Receive(command, kQueryReplyLimitMs, false); }
 
-int64_t Link::ReceiveReplyTimed(uint8_t command, uint32_t limitMs) { return Receive(command, limitMs, true); }
+ExchangeResult Link::ReceiveReplyTimed(uint8_t command, uint32_t limitMs) {
+    return Receive(command, limitMs, true);
+}
 
 }  // namespace kq7

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/byte_order.h"
-#include "link/frame_format.h"
+#include "byte_order.h"
+#include "frame_format.h"
 #include "sensor/sensor.h"
 
 namespace kq7 {
@@ -23,33 +23,34 @@ int Sensor::SetShutterState(int state) {
         return KQ7_ERR_INVALID_ARGUMENT;
     }
     const uint8_t command = state == kShutterOpen ? CMD_SHUTTER_OPEN : CMD_SHUTTER_CLOSE;
-    return IsPayloadLength(link_.SendCommand(command, &kShutterPayload, 1)) ? KQ7_OK : ExchangeFailure(link_);
+    return link_.SendCommand(command, &kShutterPayload, 1).code;
 }
 
 int Sensor::Capture(int32_t shutter) {
     // The sensor keeps its shutter value, so a known value is not sent again;
     // a value is known only once acknowledged.
-    if (!shutterKnown || shutter != currentShutter) {
-        shutterKnown = false;
+    if (!shutterKnown_ || shutter != currentShutter_) {
+        shutterKnown_ = false;
         uint8_t shutterlitte[kShutterValueSize];
         EncodeBigEndianInt32(shutter, shutterlitte);
-        if (!IsPayloadLength(link_.SendCommand(CMD_SET_SHUTTER, shutterlitte, kShutterValueSize))) {
-            return ExchangeFailure(link_);
+        const int result = link_.SendCommand(CMD_SET_SHUTTER, shutterlitte, kShutterValueSize).code;
+        if (result != KQ7_OK) {
+            return result;
         }
-        currentShutter = shutter;
-        shutterKnown = true;
+        currentShutter_ = shutter;
+        shutterKnown_ = true;
     }
-    const int64_t length = link_.SendAcquire(currentShutter);
-    if (!IsPayloadLength(length)) {
-        return ExchangeFailure(link_);
+    const ExchangeResult spectrum = link_.SendAcquire(currentShutter_);
+    if (!spectrum.Ok()) {
+        return spectrum.code;
     }
-    if (length < 2 * static_cast<int64_t>(info.bandnumber)) {
+    if (spectrum.length < 2 * info_.bandnumber) {
         return KQ7_ERR_SHORT_SPECTRUM;
     }
     // Samples pass through as the sensor sent them: 16 bits, low byte first.
-    const size_t copied = std::min(static_cast<size_t>(length), sizeof samples);
-    std::memcpy(samples, rxData, copied);
-    std::memset(reinterpret_cast<uint8_t*>(samples) + copied, 0, sizeof samples - copied);
+    const size_t copied = std::min(static_cast<size_t>(spectrum.length), sizeof samples_);
+    std::memcpy(samples_, link_.Payload(), copied);
+    std::memset(reinterpret_cast<uint8_t*>(samples_) + copied, 0, sizeof samples_ - copied);
     return KQ7_OK;
 }
 

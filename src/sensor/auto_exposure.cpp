@@ -45,13 +45,13 @@ int End(int32_t& shutter, float value, int result) {
 // precision of every step (single or double) is part of the search: it
 // decides which values are probed.
 int Sensor::AutoExposure(int percent, int32_t& shutter) {
-    const int target = Target(info.maxValue, percent);
+    const int target = Target(info_.maxValue, percent);
     float estimate = kFirstShutter;
     int result = Capture(static_cast<int32_t>(estimate));
     if (result != KQ7_OK) {
         return result;
     }
-    int peak = PeakValue(samples, info.bandnumber);
+    int peak = PeakValue(samples_, info_.bandnumber);
     int probes = 0;
     for (;;) {
         if (peak >= kWindowLowerEdge * target && peak <= target) {
@@ -74,7 +74,7 @@ int Sensor::AutoExposure(int percent, int32_t& shutter) {
         if (result != KQ7_OK) {
             return result;
         }
-        peak = PeakValue(samples, info.bandnumber);
+        peak = PeakValue(samples_, info_.bandnumber);
         LogProbe(log_, estimate, peak);
         ++probes;
         if (probes > kProbeLimit || estimate == kHighestShutter) {

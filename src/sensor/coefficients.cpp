@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 #include <cstdio>
 
-#include "link/byte_order.h"
-#include "link/frame_format.h"
+#include "byte_order.h"
+#include "frame_format.h"
 #include "sensor/sensor.h"
 
 namespace kq7 {
@@ -24,7 +24,7 @@ int Sensor::WriteCoefficients(const double* coeffs, int count) {
         EncodeBigEndianDouble(coeffs[k], payload + k * kDoubleSize);
     }
     const uint16_t length = static_cast<uint16_t>(count * kDoubleSize);
-    return IsPayloadLength(link_.SendCommand(CMD_SET_COEFF, payload, length)) ? KQ7_OK : ExchangeFailure(link_);
+    return link_.SendCommand(CMD_SET_COEFF, payload, length).code;
 }
 
 }  // namespace kq7

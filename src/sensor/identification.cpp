@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/byte_order.h"
-#include "link/frame_format.h"
+#include "byte_order.h"
+#include "frame_format.h"
 #include "sensor/sensor.h"
 
 namespace kq7 {
@@ -34,28 +34,28 @@ void LogCoefficients(const Log& log, const double (&a)[kCoefficientCount]) {
 }  // namespace
 
 void Sensor::Reset() {
-    info = SensorInfo();
-    std::memset(samples, 0, sizeof samples);
-    currentShutter = 0;
-    shutterKnown = false;
+    info_ = SensorInfo();
+    std::memset(samples_, 0, sizeof samples_);
+    currentShutter_ = 0;
+    shutterKnown_ = false;
 }
 
 int Sensor::Initialize() {
     Reset();
     SensorInfo setem;
     const int result = ReadInfo(setem);
-    info = setem;
+    info_ = setem;
     return result;
 }
 
 int Sensor::ReadInfo(SensorInfo& setem) {
-    int64_t result = link_.SendQuery(CMD_GET_IDENT);
-    if (!IsPayloadLength(result)) {
-        return ExchangeFailure(link_);
+    ExchangeResult reply = link_.SendQuery(CMD_GET_IDENT);
+    if (!reply.Ok()) {
+        return reply.code;
     }
     // The identification text: at most 99 characters, ending at a NUL.
     char text[kIdentFieldCapacity] = {};
-    std::memcpy(text, rxData, std::min(static_cast<size_t>(result), sizeof text - 1));
+    std::memcpy(text, link_.Payload(), std::min(static_cast<size_t>(reply.length), sizeof text - 1));
     log_.Write(LogRoute::kStream, text);
     // "MODEL-SERIAL-...": the first two pieces; an empty text has none.
     const char* serial = CopyPiece(text, setem.identField1);
@@ -63,28 +63,28 @@ int Sensor::ReadInfo(SensorInfo& setem) {
         CopyPiece(serial + 1, setem.identField2);
     }
 
-    result = link_.SendQuery(CMD_GET_BANDNUMBER);
-    if (!IsPayloadLength(result)) {
-        return ExchangeFailure(link_);
+    reply = link_.SendQuery(CMD_GET_BANDNUMBER);
+    if (!reply.Ok()) {
+        return reply.code;
     }
     const int32_t bandnumber =
-        DecodeBigEndianInt32(rxData, std::min(static_cast<size_t>(result), kBandCountSize));
+        DecodeBigEndianInt32(link_.Payload(), std::min(static_cast<size_t>(reply.length), kBandCountSize));
     if (bandnumber < 0 || bandnumber > kMaxBands) {
         return KQ7_ERR_BAD_IDENTIFICATION;
     }
     setem.bandnumber = bandnumber;
     setem.maxValue = kFullScale;
 
-    result = link_.SendQuery(CMD_GET_COEFF);
-    if (!IsPayloadLength(result)) {
-        return ExchangeFailure(link_);
+    reply = link_.SendQuery(CMD_GET_COEFF);
+    if (!reply.Ok()) {
+        return reply.code;
     }
-    if (static_cast<size_t>(result) < kCoeffPayloadSize) {
+    if (static_cast<size_t>(reply.length) < kCoeffPayloadSize) {
         return KQ7_ERR_BAD_IDENTIFICATION;
     }
     double a[kCoefficientCount];
     for (int k = 0; k < kCoefficientCount; ++k) {
-        a[k] = DecodeBigEndianDouble(rxData + k * kDoubleSize);
+        a[k] = DecodeBigEndianDouble(link_.Payload() + k * kDoubleSize);
     }
     LogCoefficients(log_, a);
     for (int k = 0; k < kCoefficientCount; ++k) {

@@ -17,32 +17,24 @@ constexpr int32_t kMaxBands = 2048;
 constexpr int kMinCoefficients = kCoefficientCount;
 constexpr int kMaxCoefficients = 124;
 
-// The code for an exchange that ended without a payload: what ended its last
-// attempt.
-int ExchangeFailure(const Link& link);
-
 class Sensor {
-    Link& link_;
-    const Log& log_;
-
 public:
-    Sensor(Link& link, const Log& log) : link_(link), log_(log), rxData(link.rxBuffer) {}
+    Sensor(Link& link, const Log& log) : link_(link), log_(log) {}
     Sensor(const Sensor&) = delete;
     Sensor& operator=(const Sensor&) = delete;
 
-    const uint8_t* const rxData;  // where the exchanges leave a reply's payload
-    SensorInfo info;
-    uint16_t samples[kMaxBands] = {};  // the last spectrum, as the sensor sent it
-    int32_t currentShutter = 0;        // the value the sensor acknowledged last
-    // False until a shutter command is acknowledged, and again after one that
-    // was not: the sensor may hold any value then (from an earlier process, or
-    // a command it took while its acknowledgement was lost).
-    bool shutterKnown = false;
+    // What the last identification read.
+    const SensorInfo& Info() const { return info_; }
+    // The last spectrum, as the sensor sent it: kMaxBands samples.
+    const uint16_t* Samples() const { return samples_; }
+    // The value the sensor acknowledged last, and whether it still holds it.
+    int32_t CurrentShutter() const { return currentShutter_; }
+    bool ShutterKnown() const { return shutterKnown_; }
 
     // Forgets everything read from the sensor, as a new sensor object would.
     void Reset();
 
-    // Resets and identifies the sensor. `info` then holds what was read,
+    // Resets and identifies the sensor. Info() then holds what was read,
     // up to the first failure.
     int Initialize();
 
@@ -50,8 +42,8 @@ public:
     int SetShutterState(int state);
 
     // Sets the shutter value unless the sensor is known to hold it, and
-    // captures one spectrum into `samples`. A reply with fewer than
-    // 2 x bandnumber payload bytes fails the capture. On failure `samples` is
+    // captures one spectrum into Samples(). A reply with fewer than
+    // 2 x bandnumber payload bytes fails the capture. On failure Samples() is
     // unchanged.
     int Capture(int32_t shutter);
 
@@ -61,8 +53,8 @@ public:
 
     // Searches the shutter value at which the peak lies just below `percent`
     // of full scale and stores in `shutter` the value it ends on. KQ7_OK when
-    // the peak landed in the window; KQ7_ERR_OUT_OF_RANGE at 12, 10000 or the
-    // probe limit; the capture's code when one failed (`shutter` untouched).
+    // the peak landed in the window; KQ7_ERR_OUT_OF_RANGE at KQ7_SHUTTER_SEARCH_MIN,
+    // _MAX or the probe limit; the capture's code when one failed (`shutter` untouched).
     int AutoExposure(int percent, int32_t& shutter);
 
     // Sends `count` coefficients, a0 first, to the sensor; KQ7_OK once
@@ -71,6 +63,16 @@ public:
 
 private:
     int ReadInfo(SensorInfo& setem);
+
+    Link& link_;
+    const Log& log_;
+    SensorInfo info_;
+    uint16_t samples_[kMaxBands] = {};
+    int32_t currentShutter_ = 0;
+    // False until a shutter command is acknowledged, and again after one that
+    // was not: the sensor may hold any value then (from an earlier process, or
+    // a command it took while its acknowledgement was lost).
+    bool shutterKnown_ = false;
 };
 
 }  // namespace kq7

@@ -12,7 +12,7 @@
 #include "link/clock.h"
 #include "api/device.h"
 #include "link/link.h"
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "support/instant_sensor.h"
 
@@ -64,9 +64,9 @@ TEST(AllocationCounter, CountsOperatorNewAndTheCAllocator) {
 }
 
 TEST_F(ExchangeAllocationTest, SpectrumReceiveAllocatesNothing) {
-    int64_t result = 0;
+    ExchangeResult result;
     EXPECT_EQ(test::AllocationsDuring([&] { result = link.SendAcquire(kShutter); }), 0u);
-    EXPECT_EQ(result, test::kInstantSpectrumPayload);
+    EXPECT_EQ(result.length, test::kInstantSpectrumPayload);
 }
 
 TEST_F(ExchangeAllocationTest, CaptureAtTheSameShutterAllocatesNothing) {
@@ -90,15 +90,15 @@ TEST_F(ExchangeAllocationTest, CaptureWithAShutterChangeAllocatesNothing) {
 TEST_F(ExchangeAllocationTest, RetriesAndWarningsAllocateNothing) {
     test::SetInstantSensorSilent(true);
     const uint8_t open = 0x01;
-    int64_t acquired = 0;
-    int64_t commanded = 0;
+    ExchangeResult acquired;
+    ExchangeResult commanded;
     EXPECT_EQ(test::AllocationsDuring([&] {
                   acquired = link.SendAcquire(kShutter);
                   commanded = link.SendCommand(CMD_SHUTTER_OPEN, &open, 1);
               }),
               0u);
-    EXPECT_EQ(acquired, NO_REPLY);
-    EXPECT_EQ(commanded, NO_REPLY);
+    EXPECT_EQ(acquired.code, KQ7_ERR_NO_REPLY);
+    EXPECT_EQ(commanded.code, KQ7_ERR_NO_REPLY);
     EXPECT_EQ(test::InstantSensorRequests(CMD_GET_DATA), 3);
     EXPECT_EQ(test::InstantSensorRequests(CMD_SHUTTER_OPEN), 6);
 }

@@ -5,10 +5,10 @@
 #include <array>
 #include <cstring>
 
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
+#include "frame_codec.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
-#include "link/byte_order.h"
+#include "byte_order.h"
 
 namespace kq7::test {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/frame_codec.h"
+#include "frame_codec.h"
 #include "nerb_kq7lib.h"
 #include "support/fake_clock.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "nerb_kq7lib.h"
 #include "support/console_capture.h"
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,3 +70,15 @@ protected:
 };
 
 }  // namespace kq7::test
+
+namespace kq7 {
+
+// Exchange results compare and print whole in the link's tests.
+inline bool operator==(const ExchangeResult& a, const ExchangeResult& b) {
+    return a.code == b.code && a.length == b.length;
+}
+inline void PrintTo(const ExchangeResult& r, std::ostream* os) { *os << "{" << r.code << ", " << r.length << "}"; }
+inline ExchangeResult Received(int32_t length) { return {KQ7_OK, length}; }
+inline ExchangeResult Failed(int code) { return {code}; }
+
+}  // namespace kq7

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kq7/calibration/mercury_argon_lines.h"
-#include "sensor/wavelength.h"
+#include "lamps/mercury_argon_lines.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7sim {
 
@@ -75,7 +75,7 @@ LightModel::LightModel(const SimConfig& config) : random_(config.seed) {
     const auto rate = config.source == LightSource::MercuryArgon ? MercuryArgonRate : ContinuumRate;
     rate_.reserve(static_cast<size_t>(std::max(config.bands, 0)));
     for (int band = 1; band <= config.bands; ++band) {
-        const double nm = kq7::Wavelength(config.coefficients, band);
+        const double nm = kq7_wavelength(config.coefficients.data(), band);
         const double absorbance = config.absorber ? Absorbance(*config.absorber, nm) : 0.0;
         rate_.push_back(rate(nm) * std::pow(10.0, -absorbance));
     }

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "link/crc16.h"
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
-#include "link/byte_order.h"
+#include "crc16.h"
+#include "frame_codec.h"
+#include "frame_format.h"
+#include "byte_order.h"
 
 namespace kq7sim {
 

@@ -10,7 +10,7 @@
 
 #include "kq7/calibration/calibration.h"
 #include "kq7/calibration/outlier_rejection.h"
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 #include "sim/sim_config.h"
 
 namespace kq7tool {
@@ -28,7 +28,7 @@ protected:
         std::vector<LineMatch> lines;
         for (size_t i = 0; i < count; ++i) {
             const double band = 5.3 + (GetParam() - 10.0) * static_cast<double>(i) / static_cast<double>(count - 1);
-            lines.push_back({band, 1000.0, kq7::Wavelength(truth, band) + noise(random)});
+            lines.push_back({band, 1000.0, kq7_wavelength(truth.data(), band) + noise(random)});
         }
         return lines;
     }
@@ -36,7 +36,7 @@ protected:
     double WorstErrorNm(const std::array<double, 4>& fitted) const {
         double worst = 0.0;
         for (int band = 1; band <= GetParam(); ++band) {
-            worst = std::max(worst, std::abs(kq7::Wavelength(fitted, band) - kq7::Wavelength(truth, band)));
+            worst = std::max(worst, std::abs(kq7_wavelength(fitted.data(), band) - kq7_wavelength(truth.data(), band)));
         }
         return worst;
     }
@@ -68,7 +68,7 @@ std::vector<double> LineSpectrum(const std::vector<double>& linesNm) {
     for (int band = 1; band <= 512; ++band) {
         double value = 1000.0 + 5.0 * std::sin(band);
         for (double line : linesNm) {
-            const double z = (kq7::Wavelength(axis, band) - line) / 1.3;
+            const double z = (kq7_wavelength(axis.data(), band) - line) / 1.3;
             value += 30000.0 * std::exp(-0.5 * z * z);
         }
         counts.push_back(value);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "kq7/calibration/calibration.h"
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 #include "sim/light_model.h"
 #include "sim/virtual_sensor.h"
 
@@ -55,8 +55,8 @@ TEST_P(CalibrationLampTest, RecoversTheTrueAxis) {
     EXPECT_LT(c.rmsNm, 0.1);
     double worst = 0.0;
     for (int band = 1; band <= config.bands; ++band) {
-        worst = std::max(worst, std::abs(kq7::Wavelength(c.newCoefficients, band) -
-                                         kq7::Wavelength(config.coefficients, band)));
+        worst = std::max(worst, std::abs(kq7_wavelength(c.newCoefficients.data(), band) -
+                                         kq7_wavelength(config.coefficients.data(), band)));
     }
     EXPECT_LT(worst, 0.25) << "anywhere on the axis";
 }

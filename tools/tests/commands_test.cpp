@@ -5,7 +5,7 @@
 #include "kq7/commands/capture.h"
 #include "kq7/failure.h"
 #include "kq7/port/virtual_sensor_link.h"
-#include "link/frame_format.h"
+#include "frame_format.h"
 #include "support/console_capture.h"
 #include "support/fake_clock.h"
 

@@ -7,7 +7,7 @@
 
 #include "sim/light_model.h"
 #include "sim/virtual_sensor.h"
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7sim {
 namespace {
@@ -27,7 +27,7 @@ TEST_P(DriftTest, ReportedAxisIsOffByHalfToAllOfTheDrift) {
     double most = 0.0;
     for (int band = 1; band <= config.bands; ++band) {
         const double share =
-            (kq7::Wavelength(sensor.Coefficients(), band) - kq7::Wavelength(config.coefficients, band)) / config.driftNm;
+            (kq7_wavelength(sensor.Coefficients().data(), band) - kq7_wavelength(config.coefficients.data(), band)) / config.driftNm;
         least = std::min(least, share);
         most = std::max(most, share);
     }
@@ -44,7 +44,7 @@ TEST(MercuryArgonLamp, ShowsNarrowLinesAtTheirWavelengthsAndLittleElse) {
     const std::vector<double> rate = LightModel(config).CountsPerShutterUnit();
     const auto brightest = std::max_element(rate.begin(), rate.end());
     const int band = static_cast<int>(brightest - rate.begin()) + 1;
-    EXPECT_NEAR(kq7::Wavelength(config.coefficients, band), 546.074, 0.7);
+    EXPECT_NEAR(kq7_wavelength(config.coefficients.data(), band), 546.074, 0.7);
     const auto aboveHalf = std::count_if(brightest - 5, brightest + 6, [&](double r) { return r > *brightest / 2; });
     EXPECT_GE(aboveHalf, 2) << "a line is a few bands wide";
     EXPECT_LE(aboveHalf, 3);

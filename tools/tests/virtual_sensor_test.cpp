@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <numeric>
 
-#include "link/frame_codec.h"
-#include "link/frame_format.h"
-#include "link/byte_order.h"
-#include "sensor/wavelength.h"
+#include "frame_codec.h"
+#include "frame_format.h"
+#include "byte_order.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7sim {
 namespace {
@@ -175,8 +175,8 @@ TEST(VirtualSensorConfig, RejectsBandCountsTheLibraryCannotTake) {
 
 TEST(VirtualSensorConfig, WavelengthsSpanTheSameRangeForAnyBandCount) {
     for (int bands : {256, 512, 2048}) {
-        EXPECT_NEAR(Wavelength(DefaultCoefficients(bands), 1), 340, 3) << bands;
-        EXPECT_NEAR(Wavelength(DefaultCoefficients(bands), bands), 1027, 1) << bands;
+        EXPECT_NEAR(kq7_wavelength(DefaultCoefficients(bands).data(), 1), 340, 3) << bands;
+        EXPECT_NEAR(kq7_wavelength(DefaultCoefficients(bands).data(), bands), 1027, 1) << bands;
     }
 }
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "kq7/calibration/line_matcher.h"
-#include "kq7/calibration/mercury_argon_lines.h"
+#include "lamps/mercury_argon_lines.h"
 #include "kq7/calibration/outlier_rejection.h"
 #include "kq7/calibration/peak_finder.h"
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7tool {
 
@@ -44,7 +44,7 @@ std::string Refusal(const Calibration& c) {
 
 void AddLines(Calibration& c, const std::vector<LineMatch>& matches, bool used) {
     for (const LineMatch& match : matches) {
-        const double fitted = kq7::Wavelength(c.newCoefficients, match.band);
+        const double fitted = kq7_wavelength(c.newCoefficients.data(), match.band);
         c.lines.push_back({match.band, match.height, match.knownNm, fitted, fitted - match.knownNm, used});
     }
 }
@@ -89,7 +89,7 @@ Calibration Calibrate(const std::vector<double>& counts, const std::array<double
     }
     for (int band = 1; band <= c.bands; ++band) {
         const double shift =
-            kq7::Wavelength(c.newCoefficients, band) - kq7::Wavelength(c.oldCoefficients, band);
+            kq7_wavelength(c.newCoefficients.data(), band) - kq7_wavelength(c.oldCoefficients.data(), band);
         if (std::abs(shift) > std::abs(c.largestShiftNm)) {
             c.largestShiftNm = shift;
             c.largestShiftBand = band;

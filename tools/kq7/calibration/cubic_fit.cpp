@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7tool {
 
@@ -35,7 +35,7 @@ CubicFit FitCubic(const std::vector<double>& bands, const std::vector<double>& w
     }
     double sumOfSquares = 0.0;
     for (Eigen::Index i = 0; i < points; ++i) {
-        const double residual = kq7::Wavelength(fit.coefficients, bands[static_cast<size_t>(i)]) - known(i);
+        const double residual = kq7_wavelength(fit.coefficients.data(), bands[static_cast<size_t>(i)]) - known(i);
         fit.residualsNm.push_back(residual);
         sumOfSquares += residual * residual;
     }

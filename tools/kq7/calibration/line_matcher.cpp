@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "sensor/wavelength.h"
+#include "nerb_kq7lib.h"
 
 namespace kq7tool {
 
@@ -28,7 +28,7 @@ double AxisOffsetNm(const std::vector<Peak>& peaks, const std::vector<double>& l
                     const std::array<double, 4>& axis, double maxShiftNm, double binNm) {
     std::vector<double> shifts;
     for (const Peak& peak : peaks) {
-        const double nm = kq7::Wavelength(axis, peak.band);
+        const double nm = kq7_wavelength(axis.data(), peak.band);
         for (double line : linesNm) {
             if (std::abs(line - nm) <= maxShiftNm) {
                 shifts.push_back(line - nm);
@@ -66,7 +66,7 @@ std::vector<LineMatch> MatchLines(const std::vector<Peak>& peaks, const std::vec
     }
     std::vector<double> peakNm;
     for (const Peak& peak : peaks) {
-        peakNm.push_back(kq7::Wavelength(axis, peak.band));
+        peakNm.push_back(kq7_wavelength(axis.data(), peak.band));
     }
     for (size_t p = 0; p < peaks.size(); ++p) {
         const size_t line = Nearest(linesNm.size(), [&](size_t l) { return std::abs(linesNm[l] - peakNm[p]); });

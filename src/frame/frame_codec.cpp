@@ -1,10 +1,10 @@
 /* SPDX-License-Identifier: MIT */
-#include "link/frame_codec.h"
+#include "frame_codec.h"
 
 #include <cstring>
 
-#include "link/crc16.h"
-#include "link/frame_format.h"
+#include "crc16.h"
+#include "frame_format.h"
 
 namespace kq7 {
 

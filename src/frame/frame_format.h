@@ -40,19 +40,15 @@ constexpr uint8_t CMD_GET_DATA = 0x61;
 // Reply only: the sensor is busy; the rest of such a frame is not read.
 constexpr uint8_t REPLY_BUSY = 0x40;
 
-// Result of a receive or exchange: a payload length (0 or more) on success,
-// else one of these codes.
+// Result of checking a frame: a payload length (0 or more) on success, else
+// one of these codes.
 constexpr int32_t ERR_FRAME_LENGTH = -200;
 constexpr int32_t ERR_FRAME_HEADER = -300;
 constexpr int32_t ERR_FRAME_COMMAND = -400;
 constexpr int32_t ERR_NULL_ARGUMENT = -500;
 constexpr int32_t ERR_FRAME_CRC = -600;
-constexpr int32_t NO_REPLY = 1000000000;
 
 // PackFrame's own failure value; never leaves the serial link.
 constexpr int32_t kPackFailed = -1;
-
-// True for a result that carries a payload length.
-constexpr bool IsPayloadLength(int64_t result) { return result >= 0 && result < NO_REPLY; }
 
 }  // namespace kq7

@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: MIT */
-#include "link/crc16.h"
+#include "crc16.h"
 
 namespace kq7 {
 
