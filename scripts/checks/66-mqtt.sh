@@ -8,7 +8,10 @@
 # restart), then the Python decoder in the paho example subscriber over TLS,
 # fed by one publisher with 512-band spectra in both payloads at QoS 1, and
 # prints the rates. The JSON messages it published are held against the
-# schemas of docs/mqtt/.
+# schemas of docs/mqtt/. Last, the README's fleet end to end
+# (tools/tests/mqtt/fleet_check.py): three kq7 publish on three kq7sim --pty,
+# kq7 record and the fleet page of kq7 serve --broker in headless Chromium,
+# a broker restart, a publisher killed, settings taken and refused.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/mosquitto.sh
@@ -69,3 +72,6 @@ for name in ("info", "status", "spectrum"):
     jsonschema.validate(json.loads((work / f"{name}.json").read_text()), schema, cls=jsonschema.Draft202012Validator)
 print("the published info, status and spectrum match docs/mqtt/*.schema.json")
 PY
+
+echo "the fleet of the README, end to end:"
+timeout 240 /usr/bin/python3 tools/tests/mqtt/fleet_check.py "$build" "$work" "$mosquitto_port"

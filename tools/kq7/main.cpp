@@ -78,6 +78,10 @@ int main(int argc, char** argv) {
 #if defined(KQ7_WITH_SERVE)
     kq7tool::AddServe(app, chosen);
 #endif
+#if defined(KQ7_WITH_PUBLISH)
+    kq7tool::AddPublish(app, chosen);
+    kq7tool::AddRecord(app, chosen);
+#endif
 
     try {
         app.parse(argc, argv);
@@ -90,13 +94,17 @@ int main(int argc, char** argv) {
         return UsageError(hint.empty() ? error.what() : hint);
     }
     sim = sim || port == kSimPort;
-    if (!sim && port.empty()) {
+    if (!sim && port.empty() && !chosen.runWithoutSensor) {
         return UsageError("no sensor named: give its serial port with --port PATH, or --sim for the built-in "
                           "virtual sensor");
     }
 
     try {
         kq7tool::CatchInterrupt();
+        if (chosen.runWithoutSensor) {
+            chosen.runWithoutSensor();
+            return kq7tool::kExitOk;
+        }
         const std::unique_ptr<kq7tool::ByteLink> link = OpenLink(port, baud, sim, chosen.virtualLight);
         kq7tool::Sensor sensor(*link, {sim ? kSimPort : port, sim ? 0 : baud, sim}, verbose);
         chosen.run(sensor);

@@ -8,6 +8,7 @@
 
 #include "kq7/publish/broker_options.h"
 #include "kq7/publish/outgoing_queue.h"
+#include "kq7/publish/publish_sink.h"
 #include "kq7/publish/recorder.h"
 #include "kq7/publish/sensor_payloads.h"
 #include "kq7/publish/settings_request.h"
@@ -170,11 +171,46 @@ TEST(SensorPayloadsTest, InfoAndStatusReadBack) {
     EXPECT_EQ(back.sensor.serial, "S1");
     EXPECT_EQ(back.host, SampleSensor(400).host);
     StatusMessage status;
-    ASSERT_EQ(DecodeStatus(OfflineWill(), status), "");
-    EXPECT_EQ(status.state, PublisherState::Offline);
-    ASSERT_EQ(DecodeStatus(EncodeStatus({PublisherState::NoAnswer, 5, true, 3}), status), "");
-    EXPECT_EQ(std::tie(status.state, status.timeMs, status.droppedSpectra),
-              std::make_tuple(PublisherState::NoAnswer, uint64_t{5}, uint64_t{3}));
+    ASSERT_EQ(DecodeStatus(OfflineWill("a1"), status), "");
+    EXPECT_EQ(std::tie(status.state, status.instance), std::make_tuple(PublisherState::Offline, std::string("a1")));
+    ASSERT_EQ(DecodeStatus(EncodeStatus({PublisherState::NoAnswer, 5, true, 3, "b2"}), status), "");
+    EXPECT_EQ(std::tie(status.state, status.timeMs, status.droppedSpectra, status.instance),
+              std::make_tuple(PublisherState::NoAnswer, uint64_t{5}, uint64_t{3}, std::string("b2")));
+    EXPECT_NE(NewInstanceId(), NewInstanceId());
+}
+
+TEST(SettingsRequestTest, WhatServeSendsIsWhatThePublisherReads) {
+    SettingsRequest sent;
+    sent.requestId = "kq7-serve-3";
+    sent.shutter = 250;
+    sent.averages = 4;
+    sent.subtractDark = false;
+    sent.resume = true;
+    sent.takeDark = true;
+    SettingsRequest read;
+    ASSERT_EQ(ParseSettingsRequest(EncodeSettingsRequest(sent), read), "");
+    EXPECT_EQ(std::tie(read.requestId, read.shutter, read.averages, read.subtractDark, read.pause, read.resume,
+                       read.takeDark),
+              std::tie(sent.requestId, sent.shutter, sent.averages, sent.subtractDark, sent.pause, sent.resume,
+                       sent.takeDark));
+    std::string id;
+    std::string reason;
+    ASSERT_EQ(DecodeSettingsResult(EncodeSettingsResult("r1", "shutter 0 is out of range"), id, reason), "");
+    EXPECT_EQ(std::tie(id, reason), std::make_tuple(std::string("r1"), std::string("shutter 0 is out of range")));
+    EXPECT_NE(DecodeSettingsResult(R"({"request_id":"r1","accepted":true,"reason":"no"})", id, reason), "");
+}
+
+TEST(PublishSinkTest, EveryEngineStateHasItsStatusWord) {
+    using kq7tool::State;
+    const std::pair<State, PublisherState> table[] = {
+        {State::Identifying, PublisherState::Online},       {State::Paused, PublisherState::Online},
+        {State::Capturing, PublisherState::Capturing},      {State::SearchingExposure, PublisherState::Capturing},
+        {State::TakingDark, PublisherState::Capturing},     {State::NoAnswer, PublisherState::NoAnswer},
+        {State::Failing, PublisherState::NoAnswer},
+    };
+    for (const auto& [state, word] : table) {
+        EXPECT_EQ(StateFor(state), word) << kq7tool::StateName(state);
+    }
 }
 
 TEST(RecorderTest, OneStreamFilePerSensorAndInfo) {

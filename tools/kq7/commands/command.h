@@ -17,6 +17,8 @@ namespace kq7tool {
 
 struct Command {
     std::function<void(Sensor&)> run;
+    // Set instead of `run` by a command that needs no sensor (kq7 record).
+    std::function<void()> runWithoutSensor;
     // What the built-in virtual sensor shines for this command.
     kq7sim::LightSource virtualLight = kq7sim::SimConfig{}.source;
 };
@@ -30,6 +32,10 @@ void AddCoeff(CLI::App& app, Command& chosen);
 void AddCalibrate(CLI::App& app, Command& chosen);
 #if defined(KQ7_WITH_SERVE)
 void AddServe(CLI::App& app, Command& chosen);
+#endif
+#if defined(KQ7_WITH_PUBLISH)
+void AddPublish(CLI::App& app, Command& chosen);
+void AddRecord(CLI::App& app, Command& chosen);
 #endif
 
 // Once the command line picks `command`, `chosen` runs `run` with the

@@ -3,6 +3,8 @@
 
 #include <thread>
 
+#include "kq7/diagnostics.h"
+
 namespace kq7publish {
 
 namespace {
@@ -16,7 +18,7 @@ uint64_t NowMs() {
 
 Publisher::Publisher(const PublisherOptions& options, const std::string& serial, SettingsHandler onSettings)
     : options_(options), serial_(serial), onSettings_(std::move(onSettings)), queue_(options.queueCapacity) {
-    const LastWill will{Topic(TopicKind::Status), OfflineWill()};
+    const LastWill will{Topic(TopicKind::Status), OfflineWill(instance_)};
     BrokerEvents events;
     events.connected = [this] { OnConnected(); };
     events.disconnected = [this] { OnDisconnected(); };
@@ -41,7 +43,7 @@ void Publisher::SetInfo(const SensorDescription& description) {
 void Publisher::SetState(PublisherState state) {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
-        queue_.SetStatus(EncodeStatus({state, NowMs(), options_.acceptSettings, queue_.DroppedSpectra()}));
+        queue_.SetStatus(EncodeStatus({state, NowMs(), options_.acceptSettings, queue_.DroppedSpectra(), instance_}));
     }
     Drain();
 }
@@ -90,6 +92,8 @@ void Publisher::DrainOnce() {
 }
 
 void Publisher::OnConnected() {
+    // Subscribed before our status goes out: the retained one is another run's.
+    client_->Subscribe(Topic(TopicKind::Status), 1);
     if (options_.acceptSettings) {
         client_->Subscribe(Topic(TopicKind::Set), 1);
     }
@@ -117,7 +121,29 @@ void Publisher::OnDelivered() {
     Drain();
 }
 
+void Publisher::CheckClaim(const std::string& payload) {
+    StatusMessage status;
+    if (!DecodeStatus(payload, status).empty() || status.instance.empty() || status.instance == instance_ ||
+        status.state == PublisherState::Offline) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(claimMutex_);
+        if (!foreignInstances_.insert(status.instance).second) {
+            return;
+        }
+    }
+    kq7tool::SayWarning("another publisher (run " + status.instance + ") says that sensor " + serial_ + " is " +
+                        StateWord(status.state) + " on " + Topic(TopicKind::Status) +
+                        ": two publishers claim this serial number (or an earlier run was stopped less than " +
+                        std::to_string(kKeepAliveSeconds * 3 / 2) + " s ago without saying so)");
+}
+
 void Publisher::OnMessage(const std::string& topic, const std::string& payload) {
+    if (topic == Topic(TopicKind::Status)) {
+        CheckClaim(payload);
+        return;
+    }
     if (topic != Topic(TopicKind::Set)) {
         return;
     }

@@ -5,6 +5,9 @@
 // (the oldest spectrum dropped first, and counted) and at most
 // kInFlightWindow of them are with the client library at a time, so a slow
 // or absent broker never holds up the thread that captures.
+// It listens to its own status topic too: a status there from another run
+// that is not offline means that two publishers claim the serial number, and
+// it warns about each such run once.
 #pragma once
 
 #include <atomic>
@@ -13,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "kq7/publish/broker_client.h"
@@ -70,9 +74,13 @@ private:
     void OnDelivered();
     void OnMessage(const std::string& topic, const std::string& payload);
     std::string Topic(TopicKind kind) const;
+    void CheckClaim(const std::string& payload);
 
     PublisherOptions options_;
     std::string serial_;
+    const std::string instance_ = NewInstanceId();
+    std::mutex claimMutex_;
+    std::set<std::string> foreignInstances_;  // warned about
     SettingsHandler onSettings_;
 
     mutable std::mutex queueMutex_;

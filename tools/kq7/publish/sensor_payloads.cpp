@@ -3,9 +3,11 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "kq7/publish/json_fields.h"
 #include "kq7/publish/publish_limits.h"
@@ -14,6 +16,7 @@ namespace kq7publish {
 
 namespace {
 
+constexpr std::size_t kMaxInstanceLength = 64;
 constexpr const char* kStateWords[] = {"online", "capturing", "no_answer", "disconnected", "offline"};
 
 std::string HostName() {
@@ -34,6 +37,7 @@ SensorDescription DescribeSensor(const SensorInfoC& info, const std::string& por
                                       static_cast<int32_t>(description.wavelengthsNm.size()));
     description.wavelengthsNm.resize(bands > 0 ? static_cast<size_t>(bands) : 0);
     description.host = HostName();
+    description.fullScale = info.maxValue;
     return description;
 }
 
@@ -48,7 +52,8 @@ std::string EncodeInfo(const SensorDescription& d) {
                           {"kq7_version", d.sensor.kq7Version},
                           {"host", d.host},
                           {"port", d.sensor.port},
-                          {"virtual_sensor", d.sensor.virtualSensor}});
+                          {"virtual_sensor", d.sensor.virtualSensor},
+                          {"full_scale", d.fullScale}});
 }
 
 std::string DecodeInfo(const std::string& payload, SensorDescription& d) {
@@ -66,6 +71,9 @@ std::string DecodeInfo(const std::string& payload, SensorDescription& d) {
     fields.Text("host", d.host, kMaxText);
     fields.Text("port", d.sensor.port, kMaxText);
     fields.Flag("virtual_sensor", d.sensor.virtualSensor);
+    if (fields.Has("full_scale")) {
+        fields.Whole("full_scale", d.fullScale, 0, std::numeric_limits<int>::max());
+    }
     if (fields.Reason().empty() && coefficients.size() != d.sensor.coefficients.size()) {
         fields.Refuse("coefficients: " + std::to_string(coefficients.size()) + " values, not 4");
     }
@@ -85,10 +93,20 @@ std::string EncodeStatus(const StatusMessage& s) {
     return JsonText(nlohmann::json{{"state", StateWord(s.state)},
                           {"time_ms", s.timeMs},
                           {"accepts_settings", s.acceptsSettings},
-                          {"dropped_spectra", s.droppedSpectra}});
+                          {"dropped_spectra", s.droppedSpectra},
+                          {"instance", s.instance}});
 }
 
-std::string OfflineWill() { return JsonText(nlohmann::json{{"state", StateWord(PublisherState::Offline)}}); }
+std::string OfflineWill(const std::string& instance) {
+    return JsonText(nlohmann::json{{"state", StateWord(PublisherState::Offline)}, {"instance", instance}});
+}
+
+std::string NewInstanceId() {
+    std::random_device random;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(random()), static_cast<unsigned>(random()));
+    return digits;
+}
 
 std::string DecodeStatus(const std::string& payload, StatusMessage& s) {
     JsonFields fields(payload, "status", kMaxSettingsBytes);
@@ -109,6 +127,9 @@ std::string DecodeStatus(const std::string& payload, StatusMessage& s) {
         fields.Unsigned("time_ms", s.timeMs);
         fields.Flag("accepts_settings", s.acceptsSettings);
         fields.Unsigned("dropped_spectra", s.droppedSpectra);
+    }
+    if (fields.Has("instance")) {
+        fields.Text("instance", s.instance, kMaxInstanceLength);
     }
     return fields.Reason();
 }

@@ -18,6 +18,7 @@ struct SensorDescription {
     kq7tool::CsvMetadata sensor;
     std::vector<double> wavelengthsNm;  // band 1 first; its size is the band count
     std::string host;                   // the publisher's machine
+    int fullScale = 0;                  // the counts of a saturated band; 0: not told
 };
 
 // The record of an identified sensor on `port`, on this machine.
@@ -36,11 +37,16 @@ struct StatusMessage {
     uint64_t timeMs = 0;  // UTC; 0 in the last will, which is written at connection time
     bool acceptsSettings = false;
     uint64_t droppedSpectra = 0;  // by the full outgoing queue since the start
+    // The publisher's run, made up at its start: two runs that claim the
+    // same serial number tell each other apart by it.
+    std::string instance;
 };
 
 std::string EncodeStatus(const StatusMessage& status);
-// The last will: {"state":"offline"}.
-std::string OfflineWill();
+// The last will: {"state":"offline","instance":...}.
+std::string OfflineWill(const std::string& instance);
+// 64 random bits as 16 hexadecimal digits.
+std::string NewInstanceId();
 // Empty when `payload` was read into `status`, else the reason.
 std::string DecodeStatus(const std::string& payload, StatusMessage& status);
 

@@ -69,4 +69,38 @@ std::string EncodeSettingsResult(const std::string& requestId, const std::string
     return JsonText(nlohmann::json{{"request_id", requestId}, {"accepted", reason.empty()}, {"reason", reason}});
 }
 
+std::string EncodeSettingsRequest(const SettingsRequest& r) {
+    nlohmann::json request{{"request_id", r.requestId}};
+    if (r.shutter) {
+        request["shutter"] = *r.shutter;
+    }
+    if (r.averages) {
+        request["averages"] = *r.averages;
+    }
+    if (r.subtractDark) {
+        request["subtract_dark"] = *r.subtractDark;
+    }
+    if (r.autoExposurePercent) {
+        request["auto_exposure"] = *r.autoExposurePercent;
+    }
+    for (const auto& [key, asked] : {std::pair{"pause", r.pause}, {"resume", r.resume}, {"take_dark", r.takeDark}}) {
+        if (asked) {
+            request[key] = true;
+        }
+    }
+    return JsonText(request);
+}
+
+std::string DecodeSettingsResult(const std::string& payload, std::string& requestId, std::string& reason) {
+    JsonFields fields(payload, "settings result", kMaxSettingsBytes);
+    bool accepted = false;
+    fields.Text("request_id", requestId, kMaxRequestIdLength);
+    fields.Flag("accepted", accepted);
+    fields.Text("reason", reason, kMaxSettingsBytes);
+    if (fields.Reason().empty() && accepted != reason.empty()) {
+        fields.Refuse("accepted and reason disagree");
+    }
+    return fields.Reason();
+}
+
 }  // namespace kq7publish

@@ -24,7 +24,13 @@ struct SettingsRequest {
 // it; `request.requestId` is filled whenever it could be read.
 std::string ParseSettingsRequest(const std::string& payload, SettingsRequest& request);
 
+// The request as a publisher reads it (what serve --broker sends).
+std::string EncodeSettingsRequest(const SettingsRequest& request);
+
 // {"request_id":..., "accepted":..., "reason":...}; an empty reason accepts.
 std::string EncodeSettingsResult(const std::string& requestId, const std::string& reason);
+// Empty when `payload` was read into `requestId` and `reason` (empty:
+// accepted), else why not.
+std::string DecodeSettingsResult(const std::string& payload, std::string& requestId, std::string& reason);
 
 }  // namespace kq7publish
