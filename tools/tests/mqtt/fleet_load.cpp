@@ -20,6 +20,7 @@
 #include "kq7/publish/publisher.h"
 #include "kq7/publish/sequence_tally.h"
 #include "kq7/publish/subscriber.h"
+#include "load_sensor.h"
 
 using namespace kq7publish;
 using Clock = std::chrono::system_clock;
@@ -62,14 +63,7 @@ int Publish(char** argv) {
     const double rate = std::atof(argv[10]);
     const double seconds = std::atof(argv[11]);
     Publisher publisher(options, serial, nullptr);
-    publisher.Start();
-    SensorInfoC info{};
-    std::snprintf(info.identField2, sizeof info.identField2, "%s", serial.c_str());
-    info.bandnumber = bands;
-    info.coeff[2] = 0.5f;
-    info.coeff[3] = 340.0f;
-    publisher.SetInfo(DescribeSensor(info, "load", true));
-    publisher.SetState(PublisherState::Capturing);
+    StartLoadSensor(publisher, serial, bands);
     SpectrumMessage spectrum;
     spectrum.shutter = 100;
     spectrum.counts.resize(bands);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "kq7/publish/publisher.h"
+#include "load_sensor.h"
 
 using namespace kq7publish;
 
@@ -34,14 +35,7 @@ int main(int argc, char** argv) {
     const uint64_t count = std::strtoull(argv[8], nullptr, 10);
 
     Publisher publisher(options, "LOAD1", nullptr);
-    publisher.Start();
-    SensorInfoC info{};
-    std::snprintf(info.identField2, sizeof info.identField2, "LOAD1");
-    info.bandnumber = bands;
-    info.coeff[2] = 0.5f;
-    info.coeff[3] = 340.0f;
-    publisher.SetInfo(DescribeSensor(info, "load", true));
-    publisher.SetState(PublisherState::Capturing);
+    StartLoadSensor(publisher, "LOAD1", bands);
 
     SpectrumMessage spectrum;
     spectrum.shutter = 100;
