@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/commands/broker_flags.h"
 
+#include "kq7/diagnostics.h"
 #include "kq7/failure.h"
 
 namespace kq7tool {
@@ -32,6 +33,20 @@ kq7publish::BrokerOptions ReadBrokerFlags(const BrokerFlags& flags) {
     options.cafile = flags.cafile;
     options.username = flags.username;
     return options;
+}
+
+void ConnectionWatch::Look(const kq7publish::ConnectionReport& report) {
+    if (report.refused) {
+        throw Failure(kExitFailure, report.problem);
+    }
+    if (!report.problem.empty() && report.problem != problem_) {
+        SayWarning("broker: " + report.problem + " (trying again)");
+    }
+    if (report.connected && !connected_) {
+        Say(who_ + ": connected to the broker" + std::string(report.connections > 1 ? " again" : "") + "\n");
+    }
+    problem_ = report.problem;
+    connected_ = report.connected;
 }
 
 }  // namespace kq7tool

@@ -6,7 +6,9 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <utility>
 
+#include "kq7/publish/broker_client.h"
 #include "kq7/publish/broker_options.h"
 
 namespace kq7tool {
@@ -23,5 +25,18 @@ void AddBrokerFlags(CLI::App& command, BrokerFlags& flags, bool required);
 
 // The options for the client; throws Failure (command line) when they cannot work.
 kq7publish::BrokerOptions ReadBrokerFlags(const BrokerFlags& flags);
+
+// Tells about the connection as it goes, each new problem once, on the
+// diagnostics path as `who`; throws Failure once the broker refused for good.
+class ConnectionWatch {
+public:
+    explicit ConnectionWatch(std::string who) : who_(std::move(who)) {}
+    void Look(const kq7publish::ConnectionReport& report);
+
+private:
+    const std::string who_;
+    std::string problem_;
+    bool connected_ = false;
+};
 
 }  // namespace kq7tool

@@ -57,31 +57,6 @@ kq7publish::PublisherOptions PublisherOptionsFrom(const PublishOptions& options)
     return publisher;
 }
 
-// Tells about connection troubles once each, and ends the run when the
-// broker refused for good.
-class ConnectionWatch {
-public:
-    void Look(const kq7publish::PublisherStats& stats) {
-        const kq7publish::ConnectionReport& report = stats.connection;
-        if (report.refused) {
-            throw Failure(kExitFailure, "the broker refused the connection: " + report.problem);
-        }
-        if (!report.problem.empty() && report.problem != problem_) {
-            SayWarning("broker: " + report.problem + " (trying again)");
-        }
-        if (report.connected && !connected_) {
-            Say("kq7 publish: connected to the broker" +
-                std::string(report.connections > 1 ? " again" : "") + "\n");
-        }
-        problem_ = report.problem;
-        connected_ = report.connected;
-    }
-
-private:
-    std::string problem_;
-    bool connected_ = false;
-};
-
 void RunPublish(Sensor& sensor, const PublishOptions& options) {
     const kq7publish::PublisherOptions publisherOptions = PublisherOptionsFrom(options);
     sensor.ShowWaits(false);
@@ -100,12 +75,12 @@ void RunPublish(Sensor& sensor, const PublishOptions& options) {
     if (options.autoPercent > 0) {
         engine.SearchExposure(options.autoPercent);
     }
-    ConnectionWatch watch;
+    ConnectionWatch watch("kq7 publish");
     try {
         while (!Interrupted()) {
             std::this_thread::sleep_for(kPoll);
             if (const auto publisher = sink.Current()) {
-                watch.Look(publisher->Stats());
+                watch.Look(publisher->Stats().connection);
             }
         }
     } catch (const Failure&) {

@@ -71,23 +71,11 @@ void RunRecord(const RecordOptions& options) {
         }
     });
     subscriber.Start();
-    std::string problem;
-    bool connected = false;
+    Say("kq7 record: recording into " + options.folder + "\n");
+    ConnectionWatch watch("kq7 record");
     while (!Interrupted()) {
         std::this_thread::sleep_for(kPoll);
-        const kq7publish::ConnectionReport report = subscriber.Report();
-        if (report.refused) {
-            throw Failure(kExitFailure, "the broker refused the connection: " + report.problem);
-        }
-        if (!report.problem.empty() && report.problem != problem) {
-            SayWarning("broker: " + report.problem + " (trying again)");
-        }
-        if (report.connected && !connected) {
-            Say("kq7 record: connected to the broker" + std::string(report.connections > 1 ? " again" : "") +
-                ", recording into " + options.folder + "\n");
-        }
-        problem = report.problem;
-        connected = report.connected;
+        watch.Look(subscriber.Report());
     }
     std::string summary;
     for (const kq7publish::RecordedSensor& sensor : recorder.Summary()) {
