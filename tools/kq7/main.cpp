@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
 #if defined(KQ7_WITH_SERVE)
     kq7tool::AddServe(app, chosen);
 #endif
+#if defined(KQ7_WITH_PUBLISH)
+    kq7tool::AddPublish(app, chosen);
+    kq7tool::AddRecord(app, chosen);
+#endif
 
     try {
         app.parse(argc, argv);

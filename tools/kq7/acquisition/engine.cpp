@@ -263,6 +263,7 @@ void Engine::CaptureAndDeliver() {
     Acquisition light = PacedMean(spectrum.shutter, spectrum.average, &spectrum.capturedAt);
     spectrum.counts = spectrum.darkSubtracted ? SubtractDark(light.counts, dark) : std::move(light.counts);
     spectrum.saturated = light.saturatedBands > 0;
+    spectrum.saturatedBands = light.saturatedBands;
     spectrum.info = sensor_.Info();
     if (recentCaptures_.size() > 1) {
         const std::chrono::duration<double> span = recentCaptures_.back() - recentCaptures_.front();

@@ -54,6 +54,7 @@ struct CapturedSpectrum {
     int average = 1;
     bool darkSubtracted = false;
     bool saturated = false;        // a band reached full scale in one of its captures
+    int saturatedBands = 0;        // how many did
     double capturesPerSecond = 0;  // over the last few captures; 0 until known
 };
 

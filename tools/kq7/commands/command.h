@@ -34,6 +34,10 @@ void AddCalibrate(CLI::App& app, Command& chosen);
 #if defined(KQ7_WITH_SERVE)
 void AddServe(CLI::App& app, Command& chosen);
 #endif
+#if defined(KQ7_WITH_PUBLISH)
+void AddPublish(CLI::App& app, Command& chosen);
+void AddRecord(CLI::App& app, Command& chosen);
+#endif
 
 // Once the command line picks `command`, `chosen` runs `run` with the
 // options the command line filled in, under `virtualLight`.

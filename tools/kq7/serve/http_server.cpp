@@ -115,10 +115,18 @@ std::string ShownCsv(const kq7tool::CapturedSpectrum& shown, const kq7tool::Sens
 
 HttpServer::HttpServer(kq7tool::Engine& engine, const LiveView& view, Broadcast& broadcast,
                        kq7tool::SensorPlace place, std::string token)
-    : engine_(engine), view_(view), broadcast_(broadcast), place_(std::move(place)), token_(std::move(token)),
-      server_(std::make_unique<ConnectionServer>()) {
+    : engine_(&engine), view_(&view), eventsOf_([&broadcast](const std::string&) { return &broadcast; }),
+      place_(std::move(place)), token_(std::move(token)), server_(std::make_unique<ConnectionServer>()) {
     server_->set_default_headers(kEveryAnswerHeaders);
     AddRoutes();
+}
+
+HttpServer::HttpServer(std::function<Broadcast*(const std::string& sensor)> eventsOf,
+                       const std::function<void(httplib::Server&)>& addRoutes, std::string token)
+    : eventsOf_(std::move(eventsOf)), token_(std::move(token)), server_(std::make_unique<ConnectionServer>()) {
+    server_->set_default_headers(kEveryAnswerHeaders);
+    AddRoutes();
+    addRoutes(*server_);
 }
 
 HttpServer::~HttpServer() = default;
@@ -187,72 +195,6 @@ void HttpServer::AddRoutes() {
         return HandlerResponse::Unhandled;
     });
 
-    for (std::size_t i = 0; i < kPageAssetCount; ++i) {
-        const Asset& asset = kPageAssets[i];
-        server_->Get(asset.path, [this, &asset](const Request&, Response& response) {
-            ServeAsset(asset, token_, response);
-        });
-    }
-
-    server_->Get("/events", [this](const Request&, Response& response) {
-        if (++eventStreams_ > kMaxEventStreams) {
-            --eventStreams_;
-            Refuse(response, 503, "too many open views (" + std::to_string(kMaxEventStreams) + "): close a tab");
-            return;
-        }
-        response.set_header("Cache-Control", "no-store");
-        auto seen = std::make_shared<Broadcast::Seen>();
-        response.set_chunked_content_provider(
-            "text/event-stream",
-            [this, seen](size_t, httplib::DataSink& sink) {
-                std::vector<Event> events;
-                if (!broadcast_.Next(*seen, events, kEventWait)) {
-                    sink.done();
-                    return true;
-                }
-                const std::string text = EventStreamText(events);
-                return sink.write(text.data(), text.size());
-            },
-            [this](bool) { --eventStreams_; });
-    });
-
-    server_->Get("/spectrum.csv", [this](const Request&, Response& response) {
-        const std::optional<kq7tool::CapturedSpectrum> shown = view_.Shown();
-        if (!shown) {
-            Refuse(response, 503, "no spectrum captured yet");
-            return;
-        }
-        response.set_header("Content-Disposition", "attachment; filename=\"" + CsvFileName(*shown) + "\"");
-        response.set_content(ShownCsv(*shown, place_), "text/csv; charset=utf-8");
-    });
-
-    server_->Post("/settings", [this](const Request& request, Response& response) {
-        kq7tool::SettingsChange change;
-        const std::string refusal = ReadSettingsChange(request.params, change);
-        if (!refusal.empty()) {
-            Refuse(response, 400, refusal);
-            return;
-        }
-        engine_.Change(change);
-        Accept(response);
-    });
-
-    server_->Post("/dark", [this](const Request&, Response& response) {
-        engine_.TakeDark();
-        Accept(response);
-    });
-
-    server_->Post("/exposure", [this](const Request& request, Response& response) {
-        int percent = 0;
-        const std::string refusal = ReadPercent(request.params, percent);
-        if (!refusal.empty()) {
-            Refuse(response, 400, refusal);
-            return;
-        }
-        engine_.SearchExposure(percent);
-        Accept(response);
-    });
-
     // Whatever no route took: a reason instead of an empty page.
     server_->set_error_handler([](const Request& request, Response& response) {
         if (!response.body.empty()) {
@@ -276,6 +218,81 @@ void HttpServer::AddRoutes() {
         default:
             Refuse(response, response.status, "bad request");
         }
+    });
+
+    for (std::size_t i = 0; i < kPageAssetCount; ++i) {
+        const Asset& asset = kPageAssets[i];
+        server_->Get(asset.path, [this, &asset](const Request&, Response& response) {
+            ServeAsset(asset, token_, response);
+        });
+    }
+
+    server_->Get("/events", [this](const Request& request, Response& response) {
+        Broadcast* const events = eventsOf_(request.get_param_value("sensor"));
+        if (events == nullptr) {
+            Refuse(response, 404, "no such sensor: " + request.get_param_value("sensor"));
+            return;
+        }
+        if (++eventStreams_ > kMaxEventStreams) {
+            --eventStreams_;
+            Refuse(response, 503, "too many open views (" + std::to_string(kMaxEventStreams) + "): close a tab");
+            return;
+        }
+        response.set_header("Cache-Control", "no-store");
+        auto seen = std::make_shared<Broadcast::Seen>();
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [events, seen](size_t, httplib::DataSink& sink) {
+                std::vector<Event> news;
+                if (!events->Next(*seen, news, kEventWait)) {
+                    sink.done();
+                    return true;
+                }
+                const std::string text = EventStreamText(news);
+                return sink.write(text.data(), text.size());
+            },
+            [this](bool) { --eventStreams_; });
+    });
+
+    if (engine_ == nullptr) {
+        return;  // the fleet's routes take the rest
+    }
+
+    server_->Get("/spectrum.csv", [this](const Request&, Response& response) {
+        const std::optional<kq7tool::CapturedSpectrum> shown = view_->Shown();
+        if (!shown) {
+            Refuse(response, 503, "no spectrum captured yet");
+            return;
+        }
+        response.set_header("Content-Disposition", "attachment; filename=\"" + CsvFileName(*shown) + "\"");
+        response.set_content(ShownCsv(*shown, place_), "text/csv; charset=utf-8");
+    });
+
+    server_->Post("/settings", [this](const Request& request, Response& response) {
+        kq7tool::SettingsChange change;
+        const std::string refusal = ReadSettingsChange(request.params, change);
+        if (!refusal.empty()) {
+            Refuse(response, 400, refusal);
+            return;
+        }
+        engine_->Change(change);
+        Accept(response);
+    });
+
+    server_->Post("/dark", [this](const Request&, Response& response) {
+        engine_->TakeDark();
+        Accept(response);
+    });
+
+    server_->Post("/exposure", [this](const Request& request, Response& response) {
+        int percent = 0;
+        const std::string refusal = ReadPercent(request.params, percent);
+        if (!refusal.empty()) {
+            Refuse(response, 400, refusal);
+            return;
+        }
+        engine_->SearchExposure(percent);
+        Accept(response);
     });
 }
 

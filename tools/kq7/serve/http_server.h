@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 
 namespace httplib {
 class Stream;
+class Server;
+struct Request;
 }
 
 namespace kq7serve {
@@ -33,6 +36,11 @@ public:
     // `view`; `place` names the sensor's port in the CSV files.
     HttpServer(kq7tool::Engine& engine, const LiveView& view, Broadcast& broadcast, kq7tool::SensorPlace place,
                std::string token);
+    // kq7 serve --broker: no sensor of its own. /events?sensor=SERIAL
+    // streams what `eventsOf` gives for it (nullptr: none such);
+    // `addRoutes` adds the requests.
+    HttpServer(std::function<Broadcast*(const std::string& sensor)> eventsOf,
+               const std::function<void(httplib::Server&)>& addRoutes, std::string token);
     ~HttpServer();
 
     // Binds to the address; returns the port (chosen by the system for
@@ -49,9 +57,9 @@ public:
 private:
     void AddRoutes();
 
-    kq7tool::Engine& engine_;
-    const LiveView& view_;
-    Broadcast& broadcast_;
+    kq7tool::Engine* engine_ = nullptr;  // nullptr: --broker
+    const LiveView* view_ = nullptr;
+    const std::function<Broadcast*(const std::string& sensor)> eventsOf_;
     const kq7tool::SensorPlace place_;
     const std::string token_;
     std::unique_ptr<ConnectionServer> server_;

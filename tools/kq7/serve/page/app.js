@@ -11,6 +11,9 @@ const STALE_MS = 3000;
 const SEND_DELAY_MS = 300;
 
 const $ = (id) => document.getElementById(id);
+// kq7 serve --broker: the sensor this page shows (fleet.js lists them all).
+const SENSOR = new URLSearchParams(location.search).get("sensor") || "";
+const FOR_SENSOR = SENSOR ? { sensor: SENSOR } : {};
 // The shutter values the server takes, as it wrote them into the page.
 const MIN_SHUTTER = Number($("shutter").min);
 const MAX_SHUTTER = Number($("shutter").max);
@@ -30,7 +33,7 @@ async function post(path, fields) {
     const response = await fetch(path, {
       method: "POST",
       headers: { "X-KQ7-Token": TOKEN },
-      body: new URLSearchParams(fields),
+      body: new URLSearchParams({ ...fields, ...FOR_SENSOR }),
     });
     showError(response.ok ? "" : (await response.text()).trim());
   } catch (error) {
@@ -226,7 +229,7 @@ function onSpectrum(spectrum) {
 }
 
 function connect() {
-  const events = new EventSource("/events");
+  const events = new EventSource("/events" + (SENSOR ? "?" + new URLSearchParams(FOR_SENSOR) : ""));
   events.addEventListener("sensor", (e) => onSensor(JSON.parse(e.data)));
   events.addEventListener("status", (e) => onStatus(JSON.parse(e.data)));
   events.addEventListener("spectrum", (e) => onSpectrum(JSON.parse(e.data)));
