@@ -18,6 +18,7 @@
 #include "kq7/port/serial_port.h"
 #include "kq7/port/virtual_sensor_link.h"
 #include "kq7/versions.h"
+#include "options/numbers.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     portOption->excludes(simOption);
     app.add_option("--baud", baud, "Baud rate of the serial port (default 115200)")
         ->needs(portOption)
+        ->check(kq7options::WholeNumberIn(1, 4000000))
         ->check(CLI::IsMember(kq7tool::SupportedBaudRates()).description("1200 to 4000000, as termios has them"));
     CLI::Option* verboseOption = app.add_flag("-v,--verbose", verbose, "Show the library's exchanges on standard error");
     // Quiet is the default; -q stays accepted for the scripts that give it.
