@@ -1,6 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/distinct_files.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -25,13 +27,26 @@ std::string Named(const NamedFile& file) {
     return file.option == kStandardOutputName ? file.option : file.option + " " + file.path;
 }
 
+// std::filesystem::equivalent refuses to compare two devices (a port).
+bool SameInode(const fs::path& a, const fs::path& b) {
+#if defined(_WIN32)
+    std::error_code error;
+    return fs::equivalent(a, b, error);
+#else
+    struct stat statA {};
+    struct stat statB {};
+    return stat(a.c_str(), &statA) == 0 && stat(b.c_str(), &statB) == 0 && statA.st_dev == statB.st_dev &&
+           statA.st_ino == statB.st_ino;
+#endif
+}
+
 // Whether writing `a` would overwrite `b`: one existing file, or one name
 // once both are resolved (neither exists yet).
 bool SameFile(const fs::path& a, const fs::path& b, bool devicesToo) {
     std::error_code error;
     const fs::file_status status = fs::status(a, error);
     if (fs::exists(status) && fs::exists(b, error)) {
-        return fs::equivalent(a, b, error) && (devicesToo || fs::is_regular_file(status));
+        return SameInode(a, b) && (devicesToo || fs::is_regular_file(status));
     }
     const fs::path resolvedA = fs::weakly_canonical(fs::absolute(a, error), error);
     const fs::path resolvedB = fs::weakly_canonical(fs::absolute(b, error), error);
