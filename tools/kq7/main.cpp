@@ -19,6 +19,7 @@
 #include "kq7/port/sensor_finder.h"
 #include "kq7/port/virtual_sensor_link.h"
 #include "kq7/versions.h"
+#include "options/numbers.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     portOption->excludes(simOption);
     sensorOption->excludes(portOption)->excludes(simOption);
     CLI::Option* baudOption = app.add_option("--baud", baud, "Baud rate of the serial port (default 115200)");
-    baudOption->check(CLI::IsMember(kq7tool::SupportedBaudRates()).description("1200 to 4000000, as termios has them"));
+    baudOption->check(kq7options::WholeNumberIn(1, 4000000))
+        ->check(CLI::IsMember(kq7tool::SupportedBaudRates()).description("1200 to 4000000, as termios has them"));
     CLI::Option* verboseOption = app.add_flag("-v,--verbose", verbose, "Show the library's exchanges on standard error");
     // Quiet is the default; -q stays accepted for the scripts that give it.
     app.add_flag("-q,--quiet", "Show nothing of the library's exchanges (the default)")->excludes(verboseOption);

@@ -37,7 +37,8 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 void CannotWrite(const std::string& path, int error) {
-    throw Failure(kExitFailure, "cannot write " + path + ": " + std::strerror(error));
+    // 0: the stream failed without a system call saying why.
+    throw Failure(kExitFailure, "cannot write " + path + ": " + std::strerror(error != 0 ? error : EIO));
 }
 
 void CheckWritable(const std::string& path) {
@@ -64,7 +65,7 @@ void WriteFile(const std::string& path, const std::string& content) {
     file << content;
     file.close();
     if (!file) {
-        CannotWrite(path, errno != 0 ? errno : EIO);
+        CannotWrite(path, errno);
     }
 }
 

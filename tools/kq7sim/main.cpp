@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "kq7sim/device_link.h"
 #include "kq7sim/pty_server.h"
+#include "options/numbers.h"
 #include "sim/sim_config.h"
 #include "sim/virtual_sensor.h"
 
@@ -38,20 +40,21 @@ int main(int argc, char** argv) {
     std::string linkPath;
     app.add_flag("--pty", pty, "Serve on a new pseudo-terminal and print its path")->required();
     app.add_option("--bands", bands, "Number of bands")
-        ->check(CLI::Range(kq7sim::kMinBands, kq7sim::kMaxBands));
-    app.add_option("--seed", seed, "Seed of the noise and of the serial number (seed 42: SIM00042)");
+        ->check(kq7options::WholeNumberIn(kq7sim::kMinBands, kq7sim::kMaxBands));
+    app.add_option("--seed", seed, "Seed of the noise and of the serial number (seed 42: SIM00042)")
+        ->check(kq7options::WholeNumberIn(0, UINT32_MAX));
     app.add_option("--link", linkPath,
                    "Keep a symbolic link PATH to the pseudo-terminal while serving, as udev keeps one to an adapter");
     app.add_option("--fault", faultName, "Fault to inject into every reply")
         ->check(CLI::IsMember({"none", "silent", "busy", "bad-crc", "stray", "chunked", "delay"}));
     app.add_option("--delay-ms", delayMs, "Wait before each reply (with --fault delay)")
-        ->check(CLI::Range(0, 60000));
+        ->check(kq7options::WholeNumberIn(0, 60000));
     app.add_option("--baud", baud, "Add the transfer time of this baud rate to every reply")
-        ->check(CLI::Range(0, 10000000));
+        ->check(kq7options::WholeNumberIn(0, 10000000));
     app.add_option("--source", sourceName, "Light source: a continuum with lines, or a mercury-argon lamp")
         ->check(CLI::IsMember({"continuum", "hgar"}));
     app.add_option("--drift-nm", driftNm, "Report coefficients whose axis is off by between X/2 and X nm")
-        ->check(CLI::Range(-50.0, 50.0));
+        ->check(kq7options::DecimalNumberIn(-50.0, 50.0));
     app.add_option("--absorber", absorberText,
                    "A sample in the light path: an absorption band CENTRE:FWHM:DEPTH (nm, nm, peak absorbance)")
         ->check([](const std::string& text) {

@@ -72,7 +72,8 @@ std::optional<Absorber> ParseAbsorber(const std::string& text) {
         }
         next = end + 1;
     }
-    if (!(absorber.fwhmNm > 0.0) || !(absorber.depth >= 0.0) || !std::isfinite(absorber.centreNm)) {
+    if (!std::isfinite(absorber.centreNm) || !std::isfinite(absorber.fwhmNm) || !std::isfinite(absorber.depth) ||
+        absorber.fwhmNm <= 0.0 || absorber.depth < 0.0) {
         return std::nullopt;
     }
     return absorber;

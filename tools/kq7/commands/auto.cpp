@@ -8,6 +8,7 @@
 #include "kq7/console.h"
 #include "kq7/device/captures.h"
 #include "kq7/diagnostics.h"
+#include "options/numbers.h"
 
 namespace kq7tool {
 
@@ -31,7 +32,7 @@ std::string OutOfRangeReason(int shutter) {
 
 void RunAuto(Sensor& sensor, const AutoOptions& options) {
     const SpectrumOutput& output = options.output;
-    CheckOutputs(output);
+    CheckOutputs(output, sensor.Place());
     const SensorInfoC& info = sensor.Identify();
     const kq7::Exposure exposure = sensor.AutoExposure(options.percent);
     // With the CSV on the data output the report goes to standard error, so
@@ -72,7 +73,7 @@ void AddAuto(CLI::App& app, Command& chosen) {
     CLI::App* command = app.add_subcommand("auto", "Search the shutter value for a peak at a percentage of full scale");
     command->add_option("--percent", options->percent, "Target peak in percent of full scale")
         ->required()
-        ->check(CLI::Range(1, 100));
+        ->check(kq7options::WholeNumberIn(1, 100));
     AddSpectrumOutput(*command, options->output, options->strict);
     RunWhenChosen(*command, chosen, options, RunAuto);
 }

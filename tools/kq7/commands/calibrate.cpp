@@ -9,6 +9,7 @@
 #include "kq7/commands/coefficient_write.h"
 #include "kq7/commands/command.h"
 #include "kq7/console.h"
+#include "kq7/distinct_files.h"
 #include "kq7/device/captures.h"
 #include "kq7/failure.h"
 #include "kq7/output_paths.h"
@@ -48,6 +49,7 @@ std::string Heading(const SensorInfoC& info, const kq7::Exposure& exposure) {
 // throws Failure, kExitFailure), and shows what the sensor reports after.
 void RunCalibrate(Sensor& sensor, const CalibrateOptions& options) {
     // Both files are checked before the lamp is measured, not after.
+    CheckDistinctFiles({{"--report", options.reportPath}, {"--backup", options.write.backupPath}}, sensor.Place());
     CheckWritable(options.reportPath);
     CheckWritable(options.write.backupPath);
     const SensorInfoC& info = sensor.Identify();

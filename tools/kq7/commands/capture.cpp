@@ -6,15 +6,16 @@
 #include "kq7/commands/command.h"
 #include "kq7/console.h"
 #include "kq7/device/captures.h"
+#include "options/numbers.h"
 
 namespace kq7tool {
 
 void AddCapture(CLI::App& app, Command& chosen) {
     const auto options = std::make_shared<CaptureOptions>();
     CLI::App* command = app.add_subcommand("capture", "Capture a spectrum at a shutter value");
-    command->add_option("--shutter", options->shutter, "Shutter value")->required()->check(CLI::Range(1, 1000000));
+    command->add_option("--shutter", options->shutter, "Shutter value")->required()->check(kq7options::WholeNumberIn(1, 1000000));
     command->add_flag("--dark", options->dark, "Subtract a capture taken with the shutter closed");
-    command->add_option("--average", options->average, "Average this many captures")->check(CLI::Range(1, 1000));
+    command->add_option("--average", options->average, "Average this many captures")->check(kq7options::WholeNumberIn(1, 1000));
     AddSpectrumOutput(*command, options->output, options->strict);
     RunWhenChosen(*command, chosen, options, RunCapture);
 }
@@ -25,7 +26,7 @@ void RunCapture(Sensor& sensor, const CaptureOptions& options) {
     if (output.csvPath.empty()) {
         output.csvPath = "-";
     }
-    CheckOutputs(output);
+    CheckOutputs(output, sensor.Place());
     const SensorInfoC& info = sensor.Identify();
     Spectrum spectrum;
     spectrum.wavelengthsNm = Wavelengths(info);

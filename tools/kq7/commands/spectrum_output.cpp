@@ -7,6 +7,7 @@
 
 #include "kq7/console.h"
 #include "kq7/diagnostics.h"
+#include "kq7/distinct_files.h"
 #include "kq7/formats/svg.h"
 #include "kq7/output_paths.h"
 
@@ -21,7 +22,8 @@ void AddSpectrumOutput(CLI::App& command, SpectrumOutput& output, bool& strict) 
 
 bool ToDataOutput(const std::string& path) { return path == "-"; }
 
-void CheckOutputs(const SpectrumOutput& output) {
+void CheckOutputs(const SpectrumOutput& output, const SensorPlace& place) {
+    CheckDistinctFiles({{"-o", output.csvPath}, {"--plot", output.svgPath}}, place);
     CheckWritable(output.csvPath);
     CheckWritable(output.svgPath);
 }

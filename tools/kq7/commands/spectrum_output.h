@@ -26,7 +26,8 @@ struct SpectrumOutput {
 void AddSpectrumOutput(CLI::App& command, SpectrumOutput& output, bool& strict);
 
 bool ToDataOutput(const std::string& path);
-void CheckOutputs(const SpectrumOutput& output);
+// Refuses outputs that are one file (kExitUsage) or cannot be written.
+void CheckOutputs(const SpectrumOutput& output, const SensorPlace& place);
 // The CSV to its file or ("-") the data output, the plot to its file; an
 // empty path writes nothing.
 void WriteSpectrum(const Spectrum& spectrum, const CsvMetadata& metadata, const SpectrumOutput& output);

@@ -15,9 +15,11 @@
 #include "kq7/commands/spectrum_output.h"
 #include "kq7/console.h"
 #include "kq7/diagnostics.h"
+#include "kq7/distinct_files.h"
 #include "kq7/interrupt.h"
 #include "kq7/output_paths.h"
 #include "kq7/utc_time.h"
+#include "options/numbers.h"
 
 namespace kq7tool {
 
@@ -49,6 +51,7 @@ public:
         if (ToDataOutput(options_.csvPath)) {
             out_ = &std::cout;
         } else {
+            errno = 0;
             file_.open(options_.csvPath, std::ios::binary);
             if (!file_) {
                 CannotWrite(options_.csvPath, errno);
@@ -83,6 +86,7 @@ public:
             disconnectedSince_.reset();
             SayError("capturing again");
         }
+        errno = 0;  // the sensor's reads on this thread leave EAGAIN and EINTR in it
         WriteStreamRow(*out_, UtcTimestamp(spectrum.capturedAt, true), spectrum.shutter, spectrum.counts);
         if (!*out_) {
             CannotWrite(where_, errno);
@@ -127,6 +131,7 @@ private:
 };
 
 void RunStream(Sensor& sensor, const StreamOptions& options) {
+    CheckDistinctFiles({{"-o", options.csvPath}}, sensor.Place());
     CheckWritable(options.csvPath);
     StreamCsvSink sink(sensor, options);
     Pacing pacing;
@@ -181,10 +186,10 @@ void RunStream(Sensor& sensor, const StreamOptions& options) {
 void AddStream(CLI::App& app, Command& chosen) {
     const auto options = std::make_shared<StreamOptions>();
     CLI::App* command = app.add_subcommand("stream", "Capture spectra one after another, a CSV row each");
-    command->add_option("--shutter", options->shutter, "Shutter value")->required()->check(CLI::Range(1, 1000000));
-    command->add_option("--count", options->count, "Number of spectra")->required()->check(CLI::Range(1, 100000000));
+    command->add_option("--shutter", options->shutter, "Shutter value")->required()->check(kq7options::WholeNumberIn(1, 1000000));
+    command->add_option("--count", options->count, "Number of spectra")->required()->check(kq7options::WholeNumberIn(1, 100000000));
     command->add_option("--interval", options->intervalSeconds, "Seconds from the start of one capture to the next")
-        ->check(CLI::Range(0.0, 86400.0));
+        ->check(kq7options::DecimalNumberIn(0.0, 86400.0));
     command->add_option("-o,--output", options->csvPath, "CSV file, written row by row ('-': standard output)")
         ->required();
     command->add_flag("!--no-metadata", options->metadata, "Leave out the '# key: value' lines ahead of the header");

@@ -113,11 +113,12 @@ void WriteJcampFile(const std::string& path, const SpectrumRecord& record) {
     const std::string text = JcampText(record);
     WriteWholeFile(path, false, [&](const std::string& partial) {
         // Binary: the same bytes on every system.
+        errno = 0;
         std::ofstream file(partial, std::ios::binary);
         file << text;
         file.close();
         if (!file) {
-            throw Failure(kExitFailure, "cannot write " + path + ": " + std::strerror(errno));
+            throw Failure(kExitFailure, "cannot write " + path + ": " + std::strerror(errno != 0 ? errno : EIO));
         }
     });
 }

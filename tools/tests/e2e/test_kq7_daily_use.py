@@ -96,8 +96,8 @@ def test_coeff_asks_first_refuses_nonsense_and_keeps_the_old_values(simulator, t
     unconfirmed = simulator.kq7("coeff", "--backup", str(backup), *new, stdin=subprocess.DEVNULL)
     assert unconfirmed.returncode == 64 and "give --yes" in unconfirmed.stderr
     # Each refusal's reason is checked where the coefficients are judged; here
-    # only that the command line carries a NaN that far and writes nothing.
-    refused = simulator.kq7("coeff", "--yes", "--backup", str(backup), "nan", "0", "1", "300")
+    # only that a value too large for the sensor is refused and nothing written.
+    refused = simulator.kq7("coeff", "--yes", "--backup", str(backup), "1e39", "0", "1", "300")
     assert refused.returncode == 64
     assert refused.stderr.startswith("kq7: coefficients refused: a0 is not a finite number")
     assert not backup.exists()

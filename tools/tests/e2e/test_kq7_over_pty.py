@@ -129,7 +129,9 @@ def test_corrupted_replies_fail_the_identification(simulator):
 
 @pytest.mark.parametrize("args, status, message", [
     ((), 64, "kq7: A subcommand is required"),
-    (("capture", "--shutter", "0"), 64, "kq7: --shutter: Value 0 not in range"),
+    (("capture", "--shutter", "0"), 64, "kq7: --shutter: '0' is out of range: 1 to 1000000"),
+    (("--sim", "stream", "--shutter", "5", "--count", "1", "-o", "-", "--interval", "nan"), 64,
+     "kq7: --interval: 'nan' is not a finite decimal number"),
     (("--baud", "9600", "info"), 64, "kq7: --baud requires --port"),
     (("--port", "/dev/no-such-port", "--baud", "12345", "info"), 64, "kq7: --baud: 12345 not in {1200,"),
     (("info",), 64, "kq7: no sensor named: give its serial port with --port PATH, or --sim for the built-in virtual"),
@@ -139,7 +141,7 @@ def test_corrupted_replies_fail_the_identification(simulator):
      "kq7: --shutter is an option of the command capture: give it after the command"),
     (("--sim", "--port", "/dev/ttyS0", "info"), 64, "kq7: --port excludes --sim"),
     (("--port", "/dev/no-such-port", "info"), 2, "kq7: cannot open port /dev/no-such-port"),
-], ids=["no-command", "bad-shutter", "baud-without-port", "unsupported-baud", "no-sensor", "global-option-after",
+], ids=["no-command", "bad-shutter", "nan-interval", "baud-without-port", "unsupported-baud", "no-sensor", "global-option-after",
         "command-option-before", "sim-and-port", "missing-port"])
 def test_wrong_command_lines_give_one_line_and_a_status(args, status, message):
     result = kq7(*args)
