@@ -9,6 +9,7 @@ raises the exception once the call has returned.
 """
 import ctypes
 import logging
+import sys
 import time
 from typing import Optional
 
@@ -42,6 +43,7 @@ class DeviceLink:
         self._deadline = deadline
         self.failure = None
         self.timed_out = False
+        _install_unraisable_hook()
 
     def _end_call(self, error: Optional[BaseException] = None) -> None:
         # The first exception tells what went wrong; later ones follow from it.
@@ -89,3 +91,25 @@ class DeviceLink:
                 logger.debug("%s: %s", self._name, ctypes.string_at(line).decode("ascii", errors="replace"))
         except BaseException as error:  # must not reach C
             self._end_call(error)
+
+
+# A Ctrl-C whose KeyboardInterrupt is raised as a callback is entered, before
+# its try block, is swallowed by ctypes and reported to sys.unraisablehook
+# instead: there it is kept and cancels the call like one caught inside the
+# callback. Installed at each call, in front of whatever hook is there then
+# (a test runner swaps its own in and out).
+_next_unraisable_hook = [sys.unraisablehook]
+
+
+def _keep_callback_exceptions(unraisable) -> None:
+    link = getattr(unraisable.object, "__self__", None)
+    if isinstance(link, DeviceLink) and unraisable.exc_value is not None:
+        link._end_call(unraisable.exc_value)
+        return
+    _next_unraisable_hook[0](unraisable)
+
+
+def _install_unraisable_hook() -> None:
+    if sys.unraisablehook is not _keep_callback_exceptions:
+        _next_unraisable_hook[0] = sys.unraisablehook
+        sys.unraisablehook = _keep_callback_exceptions
