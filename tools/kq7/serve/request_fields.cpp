@@ -10,6 +10,18 @@ namespace kq7serve {
 
 namespace {
 
+// A refusal quotes what the client sent, but never a line break or another
+// control byte of it: the quote stays one line of the answer.
+std::string Printable(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) {
+            c = '?';
+        }
+    }
+    return shown;
+}
+
 std::optional<int> WholeNumber(const std::string& text, int low, int high) {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
         return std::nullopt;
@@ -56,7 +68,7 @@ std::string ReadSettingsChange(const Fields& fields, kq7tool::SettingsChange& ch
                 return name + " must be true or false";
             }
         } else {
-            return "unknown field '" + name + "'";
+            return "unknown field '" + Printable(name) + "'";
         }
     }
     return "";
