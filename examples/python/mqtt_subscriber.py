@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Every kq7 sensor on an MQTT broker: one line per spectrum, with its peak.
+"""Every kq7 sensor on an MQTT broker: one line for each spectrum, with its peak.
 
     mqtt_subscriber.py [--host localhost] [--port 1883] [--prefix kq7]
                        [--username NAME --password-file FILE] [--cafile CA.crt] [--count N]

@@ -143,7 +143,7 @@ def save_nexus(path, wavelengths, values, quantity: str = "counts", metadata: Ma
 
 def read_nexus(path) -> Tuple[Dict[str, object], np.ndarray, np.ndarray, str]:
     """(detector fields, wavelengths, values, quantity) of a NeXus file that
-    kq7 wrote; a stream's values have one row per spectrum."""
+    kq7 wrote; a stream's values have one row for each spectrum."""
     h5py = _h5py()
     with h5py.File(path, "r") as file:
         entry = file[file.attrs.get("default", "entry")]

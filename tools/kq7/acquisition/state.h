@@ -46,7 +46,7 @@ std::string StatusText(const Status& status);
 
 // One spectrum as the acquisition hands it on.
 struct CapturedSpectrum {
-    uint64_t sequence = 0;  // from 1, one per spectrum handed on
+    uint64_t sequence = 0;  // from 1, one for each spectrum handed on
     SensorInfoC info{};
     std::chrono::system_clock::time_point capturedAt;  // when its first capture began
     std::vector<double> counts;

@@ -4,7 +4,7 @@
 //
 //   /entry                   NXentry  (default="data"): title, start_time
 //     data                   NXdata   (signal=<quantity>, axes=...)
-//       <quantity>           values; one spectrum, or one row per spectrum
+//       <quantity>           values; one spectrum, or one row for each spectrum
 //       wavelength           nm
 //       time                 s since start_time, one per row (streams only)
 //     instrument             NXinstrument: name (the model)
