@@ -91,6 +91,23 @@ public:
     int64_t Read(uint8_t*, int64_t) override { return 0; }
 };
 
+// Where the chunked body that starts at `at` ends (after its last, empty
+// chunk), or the end of `out` when it is cut short.
+size_t AfterChunks(const std::string& out, size_t at) {
+    while (at < out.size()) {
+        const size_t sizeEnd = out.find("\r\n", at);
+        if (sizeEnd == std::string::npos) {
+            return out.size();
+        }
+        const unsigned long long chunk = std::strtoull(out.c_str() + at, nullptr, 16);
+        at = sizeEnd + 2 + chunk + 2;
+        if (chunk == 0) {
+            return std::min(at, out.size());
+        }
+    }
+    return out.size();
+}
+
 struct Served {
     NoSensor link;
     kq7tool::Sensor sensor{link, kq7tool::SensorPlace{"sim", 0, true}, false};
@@ -119,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string& out = connection.Out();
     // Walk the answers by their heads and lengths: a body may hold anything
-    // (a refusal quotes the request; a byte range cuts a body mid-line).
+    // (a refusal quotes the request; a byte range cuts a body mid-line). A
+    // closed event stream ends with its last chunk and the connection goes on.
     size_t answers = 0;
     for (size_t at = 0; at < out.size();) {
         const size_t headEnd = out.find("\r\n\r\n", at);
@@ -128,11 +146,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++answers;
         KQ7_FUZZ_REQUIRE(Count(head, "\r\nX-Frame-Options: DENY\r\n") == 1);
         KQ7_FUZZ_REQUIRE(Count(head, "\r\nX-Content-Type-Options: nosniff\r\n") == 1);
-        const size_t length = head.find("\r\nContent-Length: ");
-        if (length == std::string::npos) {
-            break;  // a stream: its body runs to the end
+        at = headEnd + 4;
+        if (out.compare(at, 5, "HTTP/") == 0) {
+            continue;  // the answer to a HEAD request: the length without the body
         }
-        at = headEnd + 4 + std::strtoull(head.c_str() + length + 18, nullptr, 10);
+        const size_t length = head.find("\r\nContent-Length: ");
+        if (length != std::string::npos) {
+            at += std::strtoull(head.c_str() + length + 18, nullptr, 10);
+        } else if (head.find("\r\nTransfer-Encoding: chunked\r\n") != std::string::npos) {
+            at = AfterChunks(out, at);
+        } else {
+            break;  // a body that runs to the end of the connection
+        }
     }
     KQ7_FUZZ_REQUIRE(out.size() <= answers * (LargestAsset() + kAnswerHeadBytes));
     return 0;
