@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     kq7tool::Command chosen;
     kq7tool::AddInfo(app, chosen);
     kq7tool::AddCapture(app, chosen);
+    kq7tool::AddReference(app, chosen);
     kq7tool::AddAuto(app, chosen);
     kq7tool::AddStream(app, chosen);
     kq7tool::AddShutter(app, chosen);

@@ -16,7 +16,8 @@ void CheckWritable(const std::string& path);
 // Throws Failure: "cannot write PATH: " and the text of `error` (an errno).
 [[noreturn]] void CannotWrite(const std::string& path, int error);
 
-// Writes `content` to `path`. Throws Failure with the reason.
+// Writes `content` to `path` whole or not at all (WriteWholeFile). Throws
+// Failure with the reason.
 void WriteFile(const std::string& path, const std::string& content);
 
 }  // namespace kq7tool
