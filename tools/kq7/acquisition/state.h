@@ -34,7 +34,7 @@ struct SettingsChange {
     std::optional<int> average;
     std::optional<bool> subtractDark;
     std::optional<bool> paused;
-    std::optional<Quantity> quantity;
+    std::optional<Quantity> quantity{};  // {}: brace lists that end before it stay complete
 };
 
 struct Status {
