@@ -31,7 +31,7 @@ struct CsvMetadata {
     bool virtualSensor = false;  // made-up spectra from the built-in sensor
     Quantity quantity = Quantity::Counts;
     int boxcarHalfWidth = 0;  // 0: not smoothed
-    MetadataFields reference;  // how a reference was used (ReferenceUse)
+    MetadataFields reference{};  // how a reference was used (ReferenceUse)
 };
 
 // The fields that follow from the identification record: time (now),
