@@ -161,3 +161,13 @@ def measure(sensor, shutter: int, reference: Reference, mode: str, average: int 
     light, saturated = _captures(sensor, shutter, average)
     values, invalid = compute_mode(mode, light, dark, reference, scale=scale, saturated=saturated)
     return boxcar(values, boxcar_half_width), invalid
+
+
+def measure_with(sensor, shutter: int, average: int, reference, mode: Optional[str]) -> np.ndarray:
+    """Spectrometer.capture(..., reference=, mode=): `reference` a Reference
+    or the path of a reference file; the values, NaN where invalid."""
+    if reference is None or mode is None:
+        raise ValueError("reference and mode go together")
+    if not isinstance(reference, Reference):
+        reference = read_reference(reference)
+    return measure(sensor, shutter, reference, mode, average)[0]

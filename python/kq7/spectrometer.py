@@ -187,13 +187,19 @@ class Spectrometer:
         return total / average
 
     def capture(self, shutter: int, average: int = 1, dark: Optional[np.ndarray] = None, *,
-                timeout: Optional[float] = None) -> np.ndarray:
+                timeout: Optional[float] = None, reference=None, mode: Optional[str] = None) -> np.ndarray:
         """One spectrum at `shutter`, one value per band.
 
         Alone: the sensor's uint16 counts. With `average` above 1 the mean of
         that many captures, and with `dark` (from dark()) minus it, band by
-        band and signed: float64 then.
+        band and signed: float64 then. With `reference` (a
+        measurements.Reference or the path of a reference file) and `mode`
+        ("transmittance", "absorbance", "reflectance"): that quantity, a dark
+        taken first, NaN where a band is invalid (measurements.measure).
         """
+        if reference is not None or mode is not None:
+            from . import measurements
+            return measurements.measure_with(self, shutter, average, reference, mode)
         shutter = _checked_int("shutter", shutter, 0, _INT32_MAX)
         average = _checked_int("average", average, 1, _AVERAGE_MAX)
         if dark is not None and np.shape(dark) != (self._info.band_count,):

@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     kq7tool::AddList(app, chosen);
     kq7tool::AddInfo(app, chosen);
     kq7tool::AddCapture(app, chosen);
+    kq7tool::AddReference(app, chosen);
     kq7tool::AddAuto(app, chosen);
     kq7tool::AddStream(app, chosen);
     kq7tool::AddShutter(app, chosen);

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "kq7/failure.h"
+#include "kq7/formats/whole_file.h"
 
 namespace kq7tool {
 
@@ -60,13 +61,15 @@ void CheckWritable(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-    errno = 0;
-    std::ofstream file(path, std::ios::binary);
-    file << content;
-    file.close();
-    if (!file) {
-        CannotWrite(path, errno);
-    }
+    WriteWholeFile(path, false, [&](const std::string& partial) {
+        errno = 0;
+        std::ofstream file(partial, std::ios::binary);
+        file << content;
+        file.close();
+        if (!file) {
+            CannotWrite(path, errno != 0 ? errno : EIO);
+        }
+    });
 }
 
 }  // namespace kq7tool

@@ -17,7 +17,8 @@ void CheckWritable(const std::string& path);
 // cleared before the failed call; 0 reads as an input/output error).
 [[noreturn]] void CannotWrite(const std::string& path, int error);
 
-// Writes `content` to `path`. Throws Failure with the reason.
+// Writes `content` to `path` whole or not at all (WriteWholeFile). Throws
+// Failure with the reason.
 void WriteFile(const std::string& path, const std::string& content);
 
 }  // namespace kq7tool

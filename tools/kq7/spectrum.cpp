@@ -29,6 +29,7 @@ Acquisition CaptureSum::Mean() const {
     for (double& value : result.counts) {
         value /= captures_;
     }
+    result.saturated = saturated_;
     result.saturatedBands = static_cast<int>(std::count(saturated_.begin(), saturated_.end(), true));
     return result;
 }

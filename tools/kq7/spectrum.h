@@ -14,6 +14,7 @@ struct Spectrum {
     std::vector<double> wavelengthsNm;  // band n (from 1) is entry n - 1
     std::vector<double> counts;
     std::string title;  // what the plot says it shows
+    std::string valueLabel = "Counts";  // what the plot's y axis says the values are
 };
 
 // The wavelength of every band of `info`, as the library computes it
@@ -23,6 +24,7 @@ std::vector<double> Wavelengths(const SensorInfoC& info);
 struct Acquisition {
     std::vector<double> counts;
     int saturatedBands = 0;  // bands at full scale in any of the captures
+    std::vector<bool> saturated;  // which ones, band by band
 };
 
 // Captures summed band by band into their mean.

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "kq7/device/captures.h"
+#include "kq7/device/reference_capture.h"
+#include "kq7/measure/measurement.h"
 #include "kq7/utc_time.h"
 
 namespace kq7tool {
@@ -74,6 +76,7 @@ void Engine::Change(const SettingsChange& change) {
         settings_.average = change.average.value_or(settings_.average);
         settings_.subtractDark = change.subtractDark.value_or(settings_.subtractDark);
         settings_.paused = change.paused.value_or(settings_.paused);
+        settings_.quantity = change.quantity.value_or(settings_.quantity);
     }
     wake_.notify_all();
     PublishStatus();
@@ -87,6 +90,19 @@ void Engine::TakeDark() {
     wake_.notify_all();
 }
 
+void Engine::TakeReference() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        referenceRequested_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Engine::UseReference(ReferenceRecord reference) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reference_ = std::move(reference);
+}
+
 void Engine::SearchExposure(int percent) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -98,12 +114,14 @@ void Engine::SearchExposure(int percent) {
 void Engine::Run() {
     for (;;) {
         bool dark = false;
+        bool reference = false;
         std::optional<int> percent;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             // Paused, only requests wake the thread.
             wake_.wait(lock, [this] {
-                return stopping_ || !identified_ || !settings_.paused || darkRequested_ || exposurePercent_;
+                return stopping_ || !identified_ || !settings_.paused || darkRequested_ || referenceRequested_ ||
+                       exposurePercent_;
             });
             if (stopping_) {
                 break;
@@ -117,6 +135,7 @@ void Engine::Run() {
             // is carried out next, not lost to a capture.
             if (identified_) {
                 dark = std::exchange(darkRequested_, false);
+                reference = std::exchange(referenceRequested_, false);
                 percent = std::exchange(exposurePercent_, std::nullopt);
             }
         }
@@ -130,6 +149,9 @@ void Engine::Run() {
             } else if (dark) {
                 what = "dark spectrum";
                 TakeDarkNow();
+            } else if (reference) {
+                what = "reference";
+                TakeReferenceNow();
             } else {
                 what = "capture";
                 CaptureAndDeliver();
@@ -247,9 +269,36 @@ void Engine::TakeDarkNow() {
     SetState(State::Capturing);
 }
 
+void Engine::TakeReferenceNow() {
+    SetState(State::TakingDark);
+    Settings settings;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings = settings_;
+    }
+    // Paced as the spectra are, and ended by a stop.
+    ReferenceRecord reference = CaptureReference(sensor_, settings.shutter, settings.average, [this] {
+        if (!SleepUntil(nextCapture_)) {
+            return false;
+        }
+        nextCapture_ = Clock::now() + pacing_.interval;
+        return true;
+    });
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // The reference's dark serves the spectra after it as well.
+        dark_.counts = reference.dark;
+        darkShutter_ = settings.shutter;
+        settings_.subtractDark = true;
+        reference_ = std::move(reference);
+    }
+    SetState(State::Capturing);
+}
+
 void Engine::CaptureAndDeliver() {
     CapturedSpectrum spectrum;
     std::vector<double> dark;
+    Measurement measurement;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         spectrum.shutter = settings_.shutter;
@@ -258,10 +307,25 @@ void Engine::CaptureAndDeliver() {
         if (spectrum.darkSubtracted) {
             dark = dark_.counts;
         }
+        if (settings_.quantity != Quantity::Counts && reference_ && spectrum.darkSubtracted &&
+            reference_->shutter > 0) {
+            measurement.quantity = settings_.quantity;
+            measurement.reference = reference_;
+            measurement.referenceScale = static_cast<double>(spectrum.shutter) / reference_->shutter;
+        }
     }
     SetState(State::Capturing);
     Acquisition light = PacedMean(spectrum.shutter, spectrum.average, &spectrum.capturedAt);
+    if (measurement.reference) {
+        ModeValues values = Measure(measurement, light.counts, light.saturated, dark);
+        spectrum.quantity = measurement.quantity;
+        spectrum.values = std::move(values.values);
+        spectrum.invalidBands = values.invalidBands;
+    }
     spectrum.counts = spectrum.darkSubtracted ? SubtractDark(light.counts, dark) : std::move(light.counts);
+    if (!measurement.reference) {
+        spectrum.values = spectrum.counts;
+    }
     spectrum.saturated = light.saturatedBands > 0;
     spectrum.saturatedBands = light.saturatedBands;
     spectrum.info = sensor_.Info();
@@ -359,6 +423,9 @@ void Engine::PublishStatus() {
         status.settings = settings_;
         if (!dark_.counts.empty()) {
             status.darkShutter = darkShutter_;
+        }
+        if (reference_) {
+            status.referenceShutter = reference_->shutter;
         }
     }
     for (Sink* sink : sinks_) {

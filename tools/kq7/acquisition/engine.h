@@ -20,6 +20,7 @@
 #include "kq7/acquisition/state.h"
 #include "kq7/device/sensor.h"
 #include "kq7/failure.h"
+#include "kq7/measure/reference_record.h"
 #include "kq7/spectrum.h"
 
 namespace kq7tool {
@@ -61,6 +62,10 @@ public:
     void Change(const SettingsChange& change);
     void TakeDark();
     void SearchExposure(int percent);
+    // A reference and its dark at the settings of the moment.
+    void TakeReference();
+    // The reference to measure against, from a file (checked by the caller).
+    void UseReference(ReferenceRecord reference);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -73,6 +78,7 @@ private:
     void LookForSensor();
     void SearchExposureNow(int percent);
     void TakeDarkNow();
+    void TakeReferenceNow();
     void CaptureAndDeliver();
     Acquisition PacedMean(int shutter, int average, std::chrono::system_clock::time_point* startedAt = nullptr);
     // false when the run ends with `failure`.
@@ -101,6 +107,8 @@ private:
     std::string lastError_;
     Acquisition dark_;
     int darkShutter_ = 0;
+    bool referenceRequested_ = false;
+    std::optional<ReferenceRecord> reference_;
 
     // The thread's own.
     bool identified_ = false;

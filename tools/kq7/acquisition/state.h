@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kq7/measure/measurement_mode.h"
 #include "nerb_kq7lib.h"
 
 namespace kq7tool {
@@ -23,6 +24,8 @@ struct Settings {
     int average = 1;  // captures averaged into one spectrum
     bool subtractDark = false;
     bool paused = false;
+    // Anything but counts needs a reference and a dark.
+    Quantity quantity = Quantity::Counts;
 };
 
 // A request to change the settings: the fields it names, already checked.
@@ -31,6 +34,7 @@ struct SettingsChange {
     std::optional<int> average;
     std::optional<bool> subtractDark;
     std::optional<bool> paused;
+    std::optional<Quantity> quantity{};  // {}: brace lists that end before it stay complete
 };
 
 struct Status {
@@ -39,6 +43,7 @@ struct Status {
     std::string lastError;  // "14:03:27 capture: no reply"; empty: none since the start
     Settings settings;
     std::optional<int> darkShutter;  // the shutter value of the dark spectrum held, if any
+    std::optional<int> referenceShutter;  // the same of the reference held
 };
 
 // StateText, with the sensor waited for while disconnected.
@@ -55,6 +60,12 @@ struct CapturedSpectrum {
     bool darkSubtracted = false;
     bool saturated = false;        // a band reached full scale in one of its captures
     int saturatedBands = 0;        // how many did
+    // What `values` are: `counts` against the reference held, when the
+    // settings ask for it and a reference and a dark are held; otherwise
+    // the counts themselves.
+    Quantity quantity = Quantity::Counts;
+    std::vector<double> values;  // NaN where invalid
+    int invalidBands = 0;
     double capturesPerSecond = 0;  // over the last few captures; 0 until known
 };
 

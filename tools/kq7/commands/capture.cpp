@@ -17,6 +17,7 @@ void AddCapture(CLI::App& app, Command& chosen) {
     command->add_flag("--dark", options->dark, "Subtract a capture taken with the shutter closed");
     command->add_option("--average", options->average, "Average this many captures")->check(kq7options::WholeNumberIn(1, 1000));
     AddSpectrumOutput(*command, options->output, options->strict);
+    AddMeasurementOptions(*command, options->measurement);
     RunWhenChosen(*command, chosen, options, RunCapture);
 }
 
@@ -27,33 +28,52 @@ void RunCapture(Sensor& sensor, const CaptureOptions& options) {
         output.csvPath = "-";
     }
     CheckOutputs(output, sensor.Place());
+    Measurement measurement = ReadMeasurement(options.measurement);
     const SensorInfoC& info = sensor.Identify();
-    Spectrum spectrum;
-    spectrum.wavelengthsNm = Wavelengths(info);
-    spectrum.title = Identity(info) + ", shutter value " + std::to_string(options.shutter);
-    Acquisition light;
-    if (options.dark) {
-        ClosedShutter shutter(sensor);
-        const Acquisition dark = CaptureMean(sensor, options.shutter, options.average);
-        shutter.Open();
-        light = CaptureMean(sensor, options.shutter, options.average);
-        spectrum.counts = SubtractDark(light.counts, dark.counts);
-        spectrum.title += ", dark subtracted";
-    } else {
-        light = CaptureMean(sensor, options.shutter, options.average);
-        spectrum.counts = light.counts;
-    }
-    if (options.average > 1) {
-        spectrum.title += ", mean of " + std::to_string(options.average);
-    }
     CsvMetadata metadata = MetadataOf(sensor);
     metadata.shutter = options.shutter;
     metadata.averages = options.average;
     metadata.darkSubtracted = options.dark;
+    CheckMeasurement(measurement, options.measurement, info, options.shutter, options.average, metadata);
+    // A measurement against a reference takes its own dark.
+    const bool dark = options.dark || measurement.reference;
+    Spectrum spectrum;
+    spectrum.wavelengthsNm = Wavelengths(info);
+    spectrum.title = Identity(info) + ", shutter value " + std::to_string(options.shutter);
+    spectrum.valueLabel = QuantityLabel(measurement.quantity);
+    Acquisition light;
+    std::vector<double> darkCounts(spectrum.wavelengthsNm.size(), 0.0);
+    if (dark) {
+        ClosedShutter shutter(sensor);
+        darkCounts = CaptureMean(sensor, options.shutter, options.average).counts;
+        shutter.Open();
+        light = CaptureMean(sensor, options.shutter, options.average);
+        spectrum.title += ", dark subtracted";
+    } else {
+        light = CaptureMean(sensor, options.shutter, options.average);
+    }
+    if (measurement.reference || measurement.boxcarHalfWidth > 0) {
+        const ModeValues values = Measure(measurement, light.counts, light.saturated, darkCounts);
+        spectrum.counts = values.values;
+        WarnInvalidBands(measurement, values.invalidBands, values.values.size());
+        if (measurement.reference) {
+            spectrum.title = Identity(info) + ", " + QuantityName(measurement.quantity) + ", shutter value " +
+                             std::to_string(options.shutter);
+        }
+        if (measurement.boxcarHalfWidth > 0) {
+            spectrum.title += ", boxcar " + std::to_string(measurement.boxcarHalfWidth);
+        }
+    } else {
+        spectrum.counts = dark ? SubtractDark(light.counts, darkCounts) : light.counts;
+    }
+    if (options.average > 1) {
+        spectrum.title += ", mean of " + std::to_string(options.average);
+    }
     WriteSpectrum(spectrum, metadata, output);
     if (!ToDataOutput(output.csvPath)) {
         WriteData("captured " + std::to_string(spectrum.counts.size()) + " bands at shutter value " +
-                  std::to_string(options.shutter) + ", " + PeakSummary(spectrum, info) + "\n");
+                  std::to_string(options.shutter) + ", " + PeakSummary(measurement.reference ? Spectrum{spectrum.wavelengthsNm, light.counts, "", ""} : spectrum, info) +
+                  "\n");
     }
     CheckSaturation(light, info, options.strict);
 }

@@ -2,6 +2,7 @@
 // kq7 capture: one spectrum at a shutter value.
 #pragma once
 
+#include "kq7/commands/measurement_options.h"
 #include "kq7/commands/spectrum_output.h"
 #include "kq7/device/sensor.h"
 
@@ -13,6 +14,7 @@ struct CaptureOptions {
     int average = 1;      // captures averaged into one spectrum
     bool strict = false;  // saturation fails the command instead of warning
     SpectrumOutput output;
+    MeasurementOptions measurement;
 };
 
 void RunCapture(Sensor& sensor, const CaptureOptions& options);

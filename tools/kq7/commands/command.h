@@ -26,6 +26,7 @@ struct Command {
 void AddInfo(CLI::App& app, Command& chosen);
 void AddList(CLI::App& app, Command& chosen);
 void AddCapture(CLI::App& app, Command& chosen);
+void AddReference(CLI::App& app, Command& chosen);
 void AddAuto(CLI::App& app, Command& chosen);
 void AddStream(CLI::App& app, Command& chosen);
 void AddShutter(CLI::App& app, Command& chosen);

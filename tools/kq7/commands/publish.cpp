@@ -15,6 +15,7 @@
 #include "kq7/interrupt.h"
 #include "kq7/publish/publish_sink.h"
 #include "kq7/publish/topics.h"
+#include "options/numbers.h"
 
 namespace kq7tool {
 
@@ -108,17 +109,17 @@ void AddPublish(CLI::App& app, Command& chosen) {
     AddBrokerFlags(*command, options->broker, true);
     command->add_option("--topic", options->prefix, "First topic levels (default kq7): PREFIX/SERIAL/...");
     CLI::Option* shutter =
-        command->add_option("--shutter", options->shutter, "Shutter value")->check(CLI::Range(1, 1000000));
+        command->add_option("--shutter", options->shutter, "Shutter value")->check(kq7options::WholeNumberIn(1, 1000000));
     CLI::Option* automatic =
         command->add_option("--auto", options->autoPercent, "Search the shutter value for a peak at PERCENT of full scale")
-            ->check(CLI::Range(1, 100));
+            ->check(kq7options::WholeNumberIn(1, 100));
     shutter->excludes(automatic);
     command->add_option("--average", options->average, "Captures averaged into each spectrum")
-        ->check(CLI::Range(1, 100));
+        ->check(kq7options::WholeNumberIn(1, 100));
     command->add_option("--interval", options->intervalSeconds, "Seconds from the start of one capture to the next")
-        ->check(CLI::Range(0.0, 86400.0));
+        ->check(kq7options::DecimalNumberIn(0.0, 86400.0));
     command->add_option("--qos", options->qos, "MQTT quality of service of the spectra: 0 or 1 (default 0)")
-        ->check(CLI::IsMember({0, 1}));
+        ->check(kq7options::WholeNumberIn(0, 1));
     command->add_option("--payload", options->payload, "Spectrum payload: json (default) or binary")
         ->check(CLI::IsMember({"json", "binary"}));
     command->add_flag("--accept-settings", options->acceptSettings,

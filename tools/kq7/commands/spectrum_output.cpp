@@ -8,13 +8,16 @@
 #include "kq7/console.h"
 #include "kq7/diagnostics.h"
 #include "kq7/distinct_files.h"
+#include "kq7/formats/file_format.h"
+#include "kq7/formats/jcamp_writer.h"
+#include "kq7/formats/nexus_writer.h"
 #include "kq7/formats/svg.h"
 #include "kq7/output_paths.h"
 
 namespace kq7tool {
 
 void AddSpectrumOutput(CLI::App& command, SpectrumOutput& output, bool& strict) {
-    command.add_option("-o,--output", output.csvPath, "Write the spectrum as CSV to this file ('-': standard output)");
+    command.add_option("-o,--output", output.csvPath, "Write the spectrum to this file: CSV ('-': standard output), JCAMP-DX (.jdx) or HDF5/NeXus (.h5)");
     command.add_option("--plot", output.svgPath, "Write an SVG plot of the spectrum to this file");
     command.add_flag("!--no-metadata", output.metadata, "Leave out the '# key: value' lines ahead of the CSV header");
     command.add_flag("--strict", strict, "Fail (exit 7 or 8) on a saturated spectrum or an exposure out of range");
@@ -22,14 +25,30 @@ void AddSpectrumOutput(CLI::App& command, SpectrumOutput& output, bool& strict) 
 
 bool ToDataOutput(const std::string& path) { return path == "-"; }
 
-void CheckOutputs(const SpectrumOutput& output, const SensorPlace& place) {
-    CheckDistinctFiles({{"-o", output.csvPath}, {"--plot", output.svgPath}}, place);
+void CheckOutputs(const SpectrumOutput& output, const SensorPlace& place, const std::string& referencePath) {
+    CheckDistinctFiles({{"-o", output.csvPath}, {"--plot", output.svgPath}, {"--reference", referencePath}}, place);
+    if (FormatOf(output.csvPath) == FileFormat::Nexus) {
+        CheckNexusPath(output.csvPath);
+    }
     CheckWritable(output.csvPath);
     CheckWritable(output.svgPath);
 }
 
 void WriteSpectrum(const Spectrum& spectrum, const CsvMetadata& metadata, const SpectrumOutput& output) {
-    if (!output.csvPath.empty()) {
+    const FileFormat format = FormatOf(output.csvPath);
+    if (format != FileFormat::Csv) {
+        SpectrumRecord record;
+        record.header.title = spectrum.title;
+        record.header.wavelengthsNm = spectrum.wavelengthsNm;
+        record.header.quantity = metadata.quantity;
+        record.header.metadata = MetadataFieldsOf(metadata);
+        record.values = spectrum.counts;
+        if (format == FileFormat::Jcamp) {
+            WriteJcampFile(output.csvPath, record);
+        } else {
+            WriteNexusFile(output.csvPath, record);
+        }
+    } else if (!output.csvPath.empty()) {
         std::ostringstream csv;
         WriteSpectrumCsv(csv, spectrum, metadata, output.metadata);
         if (ToDataOutput(output.csvPath)) {

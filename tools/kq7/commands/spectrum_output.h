@@ -14,8 +14,8 @@
 
 namespace kq7tool {
 
-// Where a spectrum goes: a CSV file ("-" or empty: the data output) and an
-// SVG plot (empty: none).
+// Where a spectrum goes: a file ("-" or empty: the data output as CSV) in
+// the format its name says (FormatOf) and an SVG plot (empty: none).
 struct SpectrumOutput {
     std::string csvPath;
     std::string svgPath;
@@ -26,10 +26,11 @@ struct SpectrumOutput {
 void AddSpectrumOutput(CLI::App& command, SpectrumOutput& output, bool& strict);
 
 bool ToDataOutput(const std::string& path);
-// Refuses outputs that are one file (kExitUsage) or cannot be written.
-void CheckOutputs(const SpectrumOutput& output, const SensorPlace& place);
-// The CSV to its file or ("-") the data output, the plot to its file; an
-// empty path writes nothing.
+// Refuses outputs that are one file, or one with the reference read
+// (kExitUsage), or cannot be written (an HDF5 file must not exist).
+void CheckOutputs(const SpectrumOutput& output, const SensorPlace& place, const std::string& referencePath = {});
+// The spectrum to its file or ("-") the data output, the plot to its file;
+// an empty path writes nothing. The values are metadata.quantity.
 void WriteSpectrum(const Spectrum& spectrum, const CsvMetadata& metadata, const SpectrumOutput& output);
 
 // "KQ7-SIM00042"

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/formats/csv.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "kq7/coefficients.h"
@@ -15,7 +16,11 @@ const char* YesNo(bool value) { return value ? "yes" : "no"; }
 
 // Counts are whole numbers unless averaged or dark-subtracted; %g writes them
 // without a fraction then.
+// NaN (an invalid band) is an empty field.
 std::string CountsText(double counts) {
+    if (std::isnan(counts)) {
+        return "";
+    }
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", counts);
     return text;
@@ -44,21 +49,40 @@ CsvMetadata MetadataFor(const SensorInfoC& info, const std::string& port, bool v
     return metadata;
 }
 
+MetadataFields MetadataFieldsOf(const CsvMetadata& metadata) {
+    MetadataFields fields = {
+        {"time", metadata.timeUtc},
+        {"port", metadata.port},
+        {"virtual_sensor", YesNo(metadata.virtualSensor)},
+        {"model", metadata.model},
+        {"serial", metadata.serial},
+        {"shutter_value", std::to_string(metadata.shutter)},
+        {"averages", std::to_string(metadata.averages)},
+        {"dark_subtracted", YesNo(metadata.darkSubtracted)},
+        {"coefficients", CoefficientsText(metadata.coefficients)},
+        {"kq7_version", metadata.kq7Version},
+        {"library_version", metadata.libraryVersion},
+    };
+    if (metadata.quantity != Quantity::Counts) {
+        fields.emplace_back("quantity", QuantityName(metadata.quantity));
+    }
+    if (metadata.boxcarHalfWidth > 0) {
+        fields.emplace_back("boxcar_half_width", std::to_string(metadata.boxcarHalfWidth));
+    }
+    fields.insert(fields.end(), metadata.reference.begin(), metadata.reference.end());
+    return fields;
+}
+
 void WriteMetadata(std::ostream& out, const CsvMetadata& metadata) {
-    out << "# time: " << metadata.timeUtc << "\n"
-        << "# port: " << metadata.port << "\n"
-        << "# virtual_sensor: " << YesNo(metadata.virtualSensor) << "\n"
-        << "# model: " << metadata.model << "\n"
-        << "# serial: " << metadata.serial << "\n"
-        << "# shutter_value: " << metadata.shutter << "\n"
-        << "# averages: " << metadata.averages << "\n"
-        << "# dark_subtracted: " << YesNo(metadata.darkSubtracted) << "\n"
-        << "# coefficients: " << CoefficientsText(metadata.coefficients) << "\n"
-        << "# kq7_version: " << metadata.kq7Version << "\n"
-        << "# library_version: " << metadata.libraryVersion << "\n";
+    for (const auto& [key, value] : MetadataFieldsOf(metadata)) {
+        out << "# " << key << ": " << value << "\n";
+    }
 }
 
 std::string CountsColumn(const CsvMetadata& metadata) {
+    if (metadata.quantity != Quantity::Counts) {
+        return QuantityName(metadata.quantity);
+    }
     if (metadata.darkSubtracted) {
         return "dark_subtracted_counts";
     }

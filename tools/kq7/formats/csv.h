@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "kq7/formats/spectrum_record.h"
+#include "kq7/measure/measurement_mode.h"
 #include "kq7/spectrum.h"
 #include "nerb_kq7lib.h"
 
@@ -27,22 +29,30 @@ struct CsvMetadata {
     std::string kq7Version;
     std::string libraryVersion;
     bool virtualSensor = false;  // made-up spectra from the built-in sensor
+    Quantity quantity = Quantity::Counts;
+    int boxcarHalfWidth = 0;  // 0: not smoothed
+    MetadataFields reference{};  // how a reference was used (ReferenceUse)
 };
 
 // The fields that follow from the identification record: time (now),
 // model, serial, coefficients and both versions; shutter 0, averages 1.
 CsvMetadata MetadataFor(const SensorInfoC& info, const std::string& port, bool virtualSensor);
 
-// The `# key: value` lines, one per field of `metadata`.
+// The key/value pairs every kq7 file carries (CSV, JCAMP-DX, HDF5, the
+// reference file). The quantity and the boxcar are named only when the
+// values are not plain counts or were smoothed.
+MetadataFields MetadataFieldsOf(const CsvMetadata& metadata);
+
+// The `# key: value` lines, one per field of MetadataFieldsOf.
 void WriteMetadata(std::ostream& out, const CsvMetadata& metadata);
 
 // The name of the value column for what it holds: "counts", "mean_counts"
-// or "dark_subtracted_counts".
+// or "dark_subtracted_counts"; for a measurement its quantity's name.
 std::string CountsColumn(const CsvMetadata& metadata);
 
 // The metadata lines (unless `withMetadata` is false), the header
 // "band,wavelength_nm,<CountsColumn>" and one row per band, bands numbered
-// from 1.
+// from 1; an invalid band (NaN) has an empty value.
 void WriteSpectrumCsv(std::ostream& out, const Spectrum& spectrum, const CsvMetadata& metadata,
                       bool withMetadata = true);
 
@@ -51,7 +61,7 @@ void WriteSpectrumCsv(std::ostream& out, const Spectrum& spectrum, const CsvMeta
 void WriteStreamHeader(std::ostream& out, const std::vector<double>& wavelengthsNm);
 
 // One spectrum of a stream file: its time (ISO 8601 UTC), shutter value and
-// counts, then a flush, so that a crash loses at most the row being written.
+// counts (empty where invalid), then a flush, so that a crash loses at most the row being written.
 void WriteStreamRow(std::ostream& out, const std::string& timeUtc, int shutter, const std::vector<double>& counts);
 
 }  // namespace kq7tool

@@ -98,6 +98,10 @@ std::string JcampText(const SpectrumRecord& record) {
     text += "##NPOINTS=" + std::to_string(valid.size()) + "\n";
     text += std::string("##$QUANTITY=") + QuantityName(header.quantity) + "\n";
     for (const auto& [key, value] : header.metadata) {
+        // Said above, from the header, for counts too.
+        if (key == "quantity") {
+            continue;
+        }
         text += "##$" + OneLine(UserLabel(key)) + "=" + OneLine(value) + "\n";
     }
     text += "##$INVALID BANDS=" + std::to_string(record.values.size() - valid.size()) + "\n";

@@ -14,6 +14,8 @@ namespace {
 
 }  // namespace
 
+void CheckNexusPath(const std::string& path) { Unavailable(path); }
+
 void WriteNexusFile(const std::string& path, const SpectrumRecord&) { Unavailable(path); }
 
 std::unique_ptr<SpectrumStream> OpenNexusStream(const std::string& path, const SpectrumHeader&) {

@@ -297,6 +297,8 @@ private:
 
 }  // namespace
 
+void CheckNexusPath(const std::string& path) { RefuseExisting(path); }
+
 void WriteNexusFile(const std::string& path, const SpectrumRecord& record) {
     SilenceHdf5();
     WriteWholeFile(path, true, [&](const std::string& partial) {

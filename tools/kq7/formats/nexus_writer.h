@@ -23,6 +23,10 @@
 
 namespace kq7tool {
 
+// Throws Failure unless an HDF5 file can be made at `path`: one there
+// already is refused, and so is any without HDF5 in this kq7.
+void CheckNexusPath(const std::string& path);
+
 // One spectrum, written whole to a new file (WriteWholeFile): an existing
 // `path` is refused. Throws Failure.
 void WriteNexusFile(const std::string& path, const SpectrumRecord& record);

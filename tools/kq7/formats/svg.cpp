@@ -96,10 +96,18 @@ std::string SpectrumSvg(const Spectrum& spectrum) {
         const auto [minIt, maxIt] = std::minmax_element(spectrum.wavelengthsNm.begin(), spectrum.wavelengthsNm.begin() + n);
         xLow = *minIt;
         xHigh = std::max(*maxIt, xLow + 1);
-        const auto [lowest, highest] = std::minmax_element(spectrum.counts.begin(), spectrum.counts.begin() + n);
-        yHigh = std::max(*highest * kHeadroom, 1.0);
+        // Invalid bands (NaN) are left out of the axis and the line.
+        double lowest = 0, highest = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (std::isfinite(spectrum.counts[i])) {
+                lowest = std::min(lowest, spectrum.counts[i]);
+                highest = std::max(highest, spectrum.counts[i]);
+            }
+        }
+        // Ratios stay below 1: their axis ends above the highest, not at 1.
+        yHigh = highest > 0 ? highest * kHeadroom : 1.0;
         // Dark-subtracted counts may be negative: the axis then reaches below 0.
-        yLow = std::min(*lowest * kHeadroom, 0.0);
+        yLow = lowest * kHeadroom;
     }
     const Axis x{xLow, xHigh, kLeft, kWidth - kRight};
     const Axis y{yLow, yHigh, kHeight - kBottom, kTop};
@@ -129,10 +137,13 @@ std::string SpectrumSvg(const Spectrum& spectrum) {
     svg += Line(x.pixelLow, y.pixelLow, x.pixelLow, y.pixelHigh, axisStyle);
     svg += Text((x.pixelLow + x.pixelHigh) / 2, kHeight - 20, "middle", "Wavelength (nm)");
     const double yMid = (y.pixelLow + y.pixelHigh) / 2;
-    svg += Text(22, yMid, "middle", "Counts", Format(" transform=\"rotate(-90 22 %.1f)\"", yMid));
+    svg += Text(22, yMid, "middle", spectrum.valueLabel, Format(" transform=\"rotate(-90 22 %.1f)\"", yMid));
 
     svg += "<polyline fill=\"none\" stroke=\"#1565c0\" stroke-width=\"1.2\" points=\"";
     for (size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(spectrum.counts[i])) {
+            continue;
+        }
         svg += Format("%.1f,%.1f ", x.Map(spectrum.wavelengthsNm[i]), y.Map(spectrum.counts[i]));
     }
     svg += "\"/>\n</svg>\n";

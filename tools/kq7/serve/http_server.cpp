@@ -284,6 +284,11 @@ void HttpServer::AddRoutes() {
         Accept(response);
     });
 
+    server_->Post("/reference", [this](const Request&, Response& response) {
+        engine_->TakeReference();
+        Accept(response);
+    });
+
     server_->Post("/exposure", [this](const Request& request, Response& response) {
         int percent = 0;
         const std::string refusal = ReadPercent(request.params, percent);

@@ -34,7 +34,8 @@ std::string StatusMessage(const kq7tool::Status& report) {
     settings.Number("shutter", report.settings.shutter)
         .Number("average", report.settings.average)
         .Flag("subtractDark", report.settings.subtractDark)
-        .Flag("paused", report.settings.paused);
+        .Flag("paused", report.settings.paused)
+        .Text("quantity", kq7tool::QuantityName(report.settings.quantity));
     JsonObject status;
     status.Text("state", kq7tool::StateName(report.state))
         .Text("text", kq7tool::StatusText(report))
@@ -43,13 +44,16 @@ std::string StatusMessage(const kq7tool::Status& report) {
     if (report.darkShutter) {
         status.Number("darkShutter", *report.darkShutter);
     }
+    if (report.referenceShutter) {
+        status.Number("referenceShutter", *report.referenceShutter);
+    }
     return status.Str();
 }
 
 std::string SpectrumMessage(const kq7tool::CapturedSpectrum& spectrum, const std::vector<double>& wavelengthsNm) {
     const Peak peak = FindPeak(spectrum.counts, wavelengthsNm, spectrum.info.maxValue);
-    return JsonObject()
-        .Number("sequence", static_cast<double>(spectrum.sequence))
+    JsonObject message;
+    message.Number("sequence", static_cast<double>(spectrum.sequence))
         .Number("shutter", spectrum.shutter)
         .Number("average", spectrum.average)
         .Flag("darkSubtracted", spectrum.darkSubtracted)
@@ -61,7 +65,12 @@ std::string SpectrumMessage(const kq7tool::CapturedSpectrum& spectrum, const std
                             .Number("nm", peak.wavelengthNm)
                             .Number("percent", peak.percentOfFullScale))
         .Numbers("counts", spectrum.counts)
-        .Str();
+        .Text("quantity", kq7tool::QuantityName(spectrum.quantity));
+    // A measurement against the reference: its values beside the counts.
+    if (spectrum.quantity != kq7tool::Quantity::Counts) {
+        message.Numbers("values", spectrum.values).Number("invalidBands", spectrum.invalidBands);
+    }
+    return message.Str();
 }
 
 }  // namespace kq7serve

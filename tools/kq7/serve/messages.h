@@ -26,7 +26,8 @@ std::string SensorMessage(const SensorInfoC& info, const std::vector<double>& wa
 
 std::string StatusMessage(const kq7tool::Status& status);
 
-// One spectrum, its peak placed on `wavelengthsNm`.
+// One spectrum, its peak placed on `wavelengthsNm`; measured against a
+// reference, its quantity's values as well (null where invalid).
 std::string SpectrumMessage(const kq7tool::CapturedSpectrum& spectrum, const std::vector<double>& wavelengthsNm);
 
 }  // namespace kq7serve

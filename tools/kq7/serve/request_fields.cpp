@@ -48,7 +48,7 @@ std::string RangeReason(const std::string& name, int low, int high) {
 
 std::string ReadSettingsChange(const Fields& fields, kq7tool::SettingsChange& change) {
     if (fields.empty()) {
-        return "no field to change: shutter, average, subtractDark or paused";
+        return "no field to change: shutter, average, subtractDark, paused or quantity";
     }
     for (const auto& [name, value] : fields) {
         if (name == "shutter") {
@@ -66,6 +66,11 @@ std::string ReadSettingsChange(const Fields& fields, kq7tool::SettingsChange& ch
             flag = Boolean(value);
             if (!flag) {
                 return name + " must be true or false";
+            }
+        } else if (name == "quantity") {
+            change.quantity = kq7tool::ParseQuantity(value);
+            if (!change.quantity) {
+                return "quantity must be counts, transmittance, absorbance or reflectance";
             }
         } else {
             return "unknown field '" + Printable(name) + "'";

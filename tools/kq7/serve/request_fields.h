@@ -12,7 +12,8 @@ namespace kq7serve {
 
 using Fields = std::multimap<std::string, std::string>;
 
-// shutter, average: whole numbers in range; subtractDark, paused: true/false.
+// shutter, average: whole numbers in range; subtractDark, paused: true/false;
+// quantity: counts, transmittance, absorbance or reflectance.
 std::string ReadSettingsChange(const Fields& fields, kq7tool::SettingsChange& change);
 
 // percent: a whole number in kMinPercent..kMaxPercent.

@@ -25,6 +25,8 @@ REFUSED = [
     ("POST", "/settings", {"average": "2.5"}, {}, 400, "average must be a whole number from 1 to 100"),
     ("POST", "/settings", {"paused": "yes"}, {}, 400, "paused must be true or false"),
     ("POST", "/settings", {"coefficients": "1 2 3 4"}, {}, 400, "unknown field 'coefficients'"),
+    ("POST", "/settings", {"quantity": "%"}, {}, 400, "quantity must be counts, transmittance, absorbance or"),
+    ("POST", "/reference", {}, {"X-KQ7-Token": ""}, 403, "missing or wrong X-KQ7-Token"),
     ("POST", "/exposure", {"percent": "101"}, {}, 400, "percent must be a whole number from 1 to 100"),
     ("POST", "/exposure", {"percent": "50", "shutter": "1"}, {}, 400, "percent is the only field"),
     ("POST", "/settings", {"shutter": "1" * 5000}, {}, 413, "request body too large: at most 4096 bytes"),
@@ -72,6 +74,20 @@ def test_a_change_from_the_page_reaches_every_tab_and_both_go_on_receiving_spect
 
 
 # The sensor is asked for first so that it outlives the server and its stream.
+def test_a_reference_taken_from_the_page_turns_the_spectra_into_transmittance(own_server, events):
+    own = own_server("--sim")
+    tab = events(own)
+    assert own.post("/reference", {})[0] == 204
+    while "referenceShutter" not in tab.next_event("status"):
+        pass
+    assert own.post("/settings", {"quantity": "transmittance"})[0] == 204
+    while (spectrum := tab.next_event("spectrum"))["quantity"] != "transmittance":
+        pass
+    # The same light as the reference: about 1 wherever there is light to divide by.
+    lit = sorted(value for value in spectrum["values"] if value is not None)
+    assert len(lit) == 512 - spectrum["invalidBands"] > 400 and abs(lit[len(lit) // 2] - 1) < 0.05
+
+
 def test_a_silent_sensor_shows_as_a_status_and_ctrl_c_still_stops(silent_sensor, own_server, events):
     stream = events(own_server("--port", silent_sensor))
     while (status := stream.next_event("status", timeout_s=15))["state"] != "no-answer":

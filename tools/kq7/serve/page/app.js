@@ -96,7 +96,7 @@ function spectrumFill(u) {
 
 // The full-scale line, dashed red, when the y axis reaches it.
 function drawFullScale(u) {
-  if (!sensor) return;
+  if (!sensor || shownQuantity !== "counts") return;
   const y = u.valToPos(sensor.fullScale, "y", true);
   if (y < u.bbox.top || y > u.bbox.top + u.bbox.height) return;
   const ctx = u.ctx;
@@ -136,7 +136,22 @@ function chartSize() {
   return { width: Math.max(box.width, 300), height: Math.max(window.innerHeight - 190, 380) };
 }
 
+// How the plot shows what a spectrum holds: ratios in %, absorbance as it is.
+const QUANTITY_AXES = {
+  counts: { label: "Counts", scale: 1 },
+  transmittance: { label: "Transmittance (%)", scale: 100 },
+  absorbance: { label: "Absorbance (A)", scale: 1 },
+  reflectance: { label: "Reflectance (%)", scale: 100 },
+};
+let shownQuantity = "counts";
+
+function yRange(min, max) {
+  if (shownQuantity !== "counts") return [Math.min(min, 0), Math.max(max * 1.08, shownQuantity === "absorbance" ? 1 : 100)];
+  return [0, $("full-scale").checked && sensor ? sensor.fullScale * 1.02 : Math.max(max * 1.08, 100)];
+}
+
 function makePlot() {
+  const axis = QUANTITY_AXES[shownQuantity];
   const options = {
     ...chartSize(),
     legend: { show: false },
@@ -144,18 +159,17 @@ function makePlot() {
     scales: {
       x: { time: false },
       y: {
-        range: (u, min, max) => [0, $("full-scale").checked && sensor ? sensor.fullScale * 1.02 : Math.max(max * 1.08, 100)],
+        range: (u, min, max) => yRange(min, max),
       },
     },
     axes: [
       { label: "Wavelength (nm)", grid: { stroke: "#eaecf0" }, ticks: { stroke: "#d0d5dd" } },
-      { label: "Counts", size: 64, grid: { stroke: "#eaecf0" }, ticks: { stroke: "#d0d5dd" } },
+      { label: axis.label, size: 64, grid: { stroke: "#eaecf0" }, ticks: { stroke: "#d0d5dd" } },
     ],
-    series: [{}, { label: "Counts", stroke: "#1d2939", width: 1.5, fill: spectrumFill, points: { show: false } }],
+    series: [{}, { label: axis.label, stroke: "#1d2939", width: 1.5, fill: spectrumFill, points: { show: false } }],
     hooks: { draw: [drawFullScale, drawPeak] },
   };
   plot = new uPlot(options, [[], []], $("chart"));
-  window.addEventListener("resize", () => plot.setSize(chartSize()));
 }
 
 function draw() {
@@ -163,9 +177,18 @@ function draw() {
   if (!latest || !sensor) return;
   const spectrum = latest;
   latest = null;
-  shownPeak = spectrum.peak;
-  plot.setData([sensor.wavelengths, spectrum.counts]);
-  $("chart").dataset.points = String(spectrum.counts.length);
+  // The y axis names what the spectrum holds: a new plot when that changes.
+  if (spectrum.quantity !== shownQuantity && QUANTITY_AXES[spectrum.quantity]) {
+    shownQuantity = spectrum.quantity;
+    plot.destroy();
+    makePlot();
+  }
+  $("chart").dataset.quantity = shownQuantity;
+  const scale = QUANTITY_AXES[shownQuantity].scale;
+  const values = shownQuantity === "counts" ? spectrum.counts : spectrum.values.map((v) => (v === null ? null : v * scale));
+  shownPeak = shownQuantity === "counts" ? spectrum.peak : null;
+  plot.setData([sensor.wavelengths, values]);
+  $("chart").dataset.points = String(values.length);
   $("peak-counts").textContent = Math.round(spectrum.peak.counts).toLocaleString("en");
   $("peak-nm").textContent = spectrum.peak.nm.toFixed(1);
   $("peak-percent").textContent = spectrum.peak.percent.toFixed(1);
@@ -206,6 +229,14 @@ function onStatus(status) {
   paused = s.paused;
   $("pause").textContent = paused ? "Resume" : "Pause";
   const note = $("dark-note");
+  setField("quantity", s.quantity);
+  const referenceNote = $("reference-note");
+  if (status.referenceShutter === undefined) {
+    referenceNote.textContent = "no reference yet: take one with the blank or white standard in place";
+  } else {
+    const scaled = status.referenceShutter !== s.shutter;
+    referenceNote.textContent = `reference taken at shutter value ${status.referenceShutter}` + (scaled ? ", scaled to the current one" : "");
+  }
   if (status.darkShutter === undefined) {
     note.textContent = "no dark spectrum yet";
     note.className = "note";
@@ -267,8 +298,11 @@ $("average").addEventListener("input", () => sendAverage($("average").value));
 $("subtract-dark").addEventListener("change", () => post("/settings", { subtractDark: $("subtract-dark").checked }));
 $("pause").addEventListener("click", () => post("/settings", { paused: !paused }));
 $("take-dark").addEventListener("click", () => post("/dark", {}));
+$("take-reference").addEventListener("click", () => post("/reference", {}));
+$("quantity").addEventListener("change", () => post("/settings", { quantity: $("quantity").value }));
 $("auto").addEventListener("click", () => post("/exposure", { percent: $("percent").value }));
 $("full-scale").addEventListener("change", () => plot.setData(plot.data));
 
 makePlot();
+window.addEventListener("resize", () => plot.setSize(chartSize()));
 connect();
