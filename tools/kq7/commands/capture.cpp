@@ -27,7 +27,7 @@ void RunCapture(Sensor& sensor, const CaptureOptions& options) {
     if (output.csvPath.empty()) {
         output.csvPath = "-";
     }
-    CheckOutputs(output, sensor.Place());
+    CheckOutputs(output, sensor.Place(), options.measurement.referencePath);
     Measurement measurement = ReadMeasurement(options.measurement);
     const SensorInfoC& info = sensor.Identify();
     CsvMetadata metadata = MetadataOf(sensor);
