@@ -37,10 +37,12 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-void CannotWrite(const std::string& path, int error) {
+std::string CannotWriteText(const std::string& path, int error) {
     // 0: the stream failed without a system call saying why.
-    throw Failure(kExitFailure, "cannot write " + path + ": " + std::strerror(error != 0 ? error : EIO));
+    return "cannot write " + path + ": " + std::strerror(error != 0 ? error : EIO);
 }
+
+void CannotWrite(const std::string& path, int error) { throw Failure(kExitFailure, CannotWriteText(path, error)); }
 
 void CheckWritable(const std::string& path) {
     if (path.empty() || path == "-") {

@@ -13,8 +13,11 @@ namespace kq7tool {
 // output) pass.
 void CheckWritable(const std::string& path);
 
-// Throws Failure: "cannot write PATH: " and the text of `error` (an errno
-// cleared before the failed call; 0 reads as an input/output error).
+// "cannot write PATH: " and the text of `error` (an errno cleared before
+// the failed call; 0 reads as an input/output error).
+std::string CannotWriteText(const std::string& path, int error);
+
+// Throws Failure with CannotWriteText.
 [[noreturn]] void CannotWrite(const std::string& path, int error);
 
 // Writes `content` to `path` whole or not at all (WriteWholeFile). Throws

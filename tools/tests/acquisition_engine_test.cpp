@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,7 @@ public:
     void OnStatus(const Status& status) override {
         std::lock_guard<std::mutex> lock(mutex);
         states.push_back(status.state);
+        errors.push_back(status.lastError);
     }
     void OnSpectrum(const CapturedSpectrum& spectrum) override {
         std::lock_guard<std::mutex> lock(mutex);
@@ -47,6 +49,7 @@ public:
     size_t bands = 0;
     std::mutex mutex;
     std::vector<State> states;
+    std::vector<std::string> errors;  // each status's lastError
     std::vector<CapturedSpectrum> spectra;
 };
 
@@ -125,6 +128,31 @@ TEST_F(SilentEngineTest, RetryingItSaysNoAnswerAndStopsAtOnce) {
     const auto start = std::chrono::steady_clock::now();
     running.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// Hangs up once, then stays silent; its reason stays, as a serial port's does.
+class HangUpThenSilence : public ByteLink {
+public:
+    int64_t Write(const uint8_t*, int64_t length) override { return length; }
+    int64_t Read(uint8_t*, int64_t) override { return hungUp_.exchange(true) ? 0 : -1; }
+    std::string Error() const override { return "the port hung up"; }
+
+private:
+    std::atomic<bool> hungUp_{false};
+};
+
+TEST_F(SilentEngineTest, EachFailureShowsItsOwnCause) {
+    HangUpThenSilence hangUp;
+    Sensor failing(hangUp, {"/dev/ttyUSB0", 9600, false}, false);
+    Pacing pacing;
+    pacing.retry = true;
+    Engine running(failing, Settings{}, pacing);
+    running.AddSink(sink);
+    running.Start();
+    ASSERT_TRUE(sink.WaitUntil([&] { return sink.states.back() == State::NoAnswer; }));
+    running.Stop();
+    EXPECT_NE(sink.errors[1].find("port /dev/ttyUSB0 failed: the port hung up"), std::string::npos);
+    EXPECT_NE(sink.errors.back().find("identification failed: no reply"), std::string::npos) << sink.errors.back();
 }
 
 }  // namespace

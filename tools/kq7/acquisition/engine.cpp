@@ -139,25 +139,21 @@ void Engine::Run() {
                 percent = std::exchange(exposurePercent_, std::nullopt);
             }
         }
-        std::string what = "identification";
         try {
             if (!identified_) {
                 Identify();
             } else if (percent) {
-                what = "automatic exposure";
                 SearchExposureNow(*percent);
             } else if (dark) {
-                what = "dark spectrum";
                 TakeDarkNow();
             } else if (reference) {
                 what = "reference";
                 TakeReferenceNow();
             } else {
-                what = "capture";
                 CaptureAndDeliver();
             }
         } catch (const Failure& failure) {
-            if (!Failed(what, failure)) {
+            if (!Failed(failure)) {
                 break;
             }
         }
@@ -239,8 +235,9 @@ void Engine::SearchExposureNow(int percent) {
         std::lock_guard<std::mutex> lock(mutex_);
         settings_.shutter = exposure.shutter;
         if (!exposure.inWindow) {
-            lastError_ = Stamped("automatic exposure stopped at shutter value " + std::to_string(exposure.shutter) +
-                                 " without reaching " + std::to_string(percent) + " %");
+            // A failed search, though its last value is the one now used.
+            lastError_ = Stamped(OutOfRangeText(exposure, percent) + "; the shutter value is now " +
+                                 std::to_string(exposure.shutter));
         }
     }
     SetState(State::Capturing);
@@ -361,7 +358,7 @@ Acquisition Engine::PacedMean(int shutter, int average, std::chrono::system_cloc
     });
 }
 
-bool Engine::Failed(const std::string& what, const Failure& failure) {
+bool Engine::Failed(const Failure& failure) {
     recentCaptures_.clear();
     const int result = failure.LibraryResult();
     {
@@ -389,7 +386,8 @@ bool Engine::Failed(const std::string& what, const Failure& failure) {
     identified_ = identified_ && !silent;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        lastError_ = Stamped(what + ": " + kq7_strerror(result));
+        // The failure's own words: the call, the library's reason, a port's hang-up.
+        lastError_ = Stamped(failure.what());
         state_ = silent ? State::NoAnswer : State::Failing;
     }
     PublishStatus();

@@ -82,7 +82,7 @@ private:
     void CaptureAndDeliver();
     Acquisition PacedMean(int shutter, int average, std::chrono::system_clock::time_point* startedAt = nullptr);
     // false when the run ends with `failure`.
-    bool Failed(const std::string& what, const Failure& failure);
+    bool Failed(const Failure& failure);
     // Waits until `until` or a stop; false on a stop.
     bool SleepUntil(Clock::time_point until);
     void SetState(State state);

@@ -20,16 +20,6 @@ struct AutoOptions {
     SpectrumOutput output;
 };
 
-std::string OutOfRangeReason(int shutter) {
-    if (shutter <= KQ7_SHUTTER_SEARCH_MIN) {
-        return " (too bright even at the shortest shutter value)";
-    }
-    if (shutter >= KQ7_SHUTTER_SEARCH_MAX) {
-        return " (too dark even at the longest shutter value)";
-    }
-    return " (the search did not settle)";
-}
-
 void RunAuto(Sensor& sensor, const AutoOptions& options) {
     const SpectrumOutput& output = options.output;
     CheckOutputs(output, sensor.Place());
@@ -59,10 +49,7 @@ void RunAuto(Sensor& sensor, const AutoOptions& options) {
         CheckSaturation(acquisition, info, options.strict);
     }
     if (!exposure.inWindow) {
-        Doubt("the exposure search ran out of range: it ended at shutter value " + std::to_string(exposure.shutter) +
-                  " without a peak at " + std::to_string(options.percent) + " % of full scale" +
-                  OutOfRangeReason(exposure.shutter),
-              kExitOutOfRange, options.strict);
+        Doubt(OutOfRangeText(exposure, options.percent), kExitOutOfRange, options.strict);
     }
 }
 

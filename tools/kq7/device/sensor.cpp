@@ -34,7 +34,22 @@ int64_t KQ7_CALL LinkRead(void* context, uint8_t* dest, int64_t maxLength) {
     return static_cast<Sensor*>(context)->Read(dest, maxLength);
 }
 
+std::string OutOfRangeReason(int shutter) {
+    if (shutter <= KQ7_SHUTTER_SEARCH_MIN) {
+        return " (too bright even at the shortest shutter value)";
+    }
+    if (shutter >= KQ7_SHUTTER_SEARCH_MAX) {
+        return " (too dark even at the longest shutter value)";
+    }
+    return " (the search did not settle)";
+}
+
 }  // namespace
+
+std::string OutOfRangeText(const kq7::Exposure& exposure, int percent) {
+    return "the exposure search ran out of range: it ended at shutter value " + std::to_string(exposure.shutter) +
+           " without a peak at " + std::to_string(percent) + " % of full scale" + OutOfRangeReason(exposure.shutter);
+}
 
 Sensor::Sensor(ByteLink& bytes, SensorPlace place, bool showLog)
     : bytes_(bytes), place_(std::move(place)), device_(LinkWrite, LinkRead, this) {
@@ -46,7 +61,13 @@ Sensor::Sensor(ByteLink& bytes, SensorPlace place, bool showLog)
 
 Sensor::~Sensor() { CancelOnInterrupt(nullptr); }
 
-int64_t Sensor::Write(const uint8_t* data, int64_t length) { return bytes_.Write(data, length); }
+int64_t Sensor::Write(const uint8_t* data, int64_t length) {
+    const int64_t n = bytes_.Write(data, length);
+    if (n < 0) {
+        NoteLinkFailure();
+    }
+    return n;
+}
 
 int64_t Sensor::Read(uint8_t* dest, int64_t maxLength) {
     if (progress_) {
@@ -56,21 +77,30 @@ int64_t Sensor::Read(uint8_t* dest, int64_t maxLength) {
     if (n < 0) {
         // Nothing more will come (an unplugged adapter): end the call now
         // rather than at its time limit.
+        NoteLinkFailure();
         device_.cancel();
         return 0;
     }
     return n;
 }
 
+void Sensor::NoteLinkFailure() {
+    linkFailure_ = bytes_.Error();
+    if (linkFailure_.empty()) {
+        linkFailure_ = "no reason given";
+    }
+}
+
 template <typename Call>
 auto Sensor::Run(Call call, ExitStatus status, const std::string& what) {
+    // A link's reason stays after it failed: only this call's failure counts.
+    linkFailure_.clear();
     try {
         return call();
     } catch (const kq7::Error& error) {
-        const std::string linkError = bytes_.Error();
-        if (!linkError.empty()) {
+        if (!linkFailure_.empty()) {
             throw Failure(kExitPortError,
-                          "port " + place_.port + " failed: " + linkError + " (was the adapter unplugged?)",
+                          "port " + place_.port + " failed: " + linkFailure_ + " (was the adapter unplugged?)",
                           error.code());
         }
         if (error.code() == KQ7_ERR_CANCELLED && Interrupted()) {

@@ -24,6 +24,11 @@ struct SensorPlace {
     bool virtualSensor = false;
 };
 
+// Why an exposure search ended outside its window: "the exposure search ran
+// out of range: it ended at shutter value 12 without a peak at 90 % of full
+// scale (too bright even at the shortest shutter value)".
+std::string OutOfRangeText(const kq7::Exposure& exposure, int percent);
+
 // One sensor on `bytes`, which must outlive it. It keeps the progress line
 // of a wait going, ends a call at once when the link fails or Ctrl-C is
 // pressed, and says why a call failed. With `showLog` the library's lines go
@@ -65,6 +70,8 @@ public:
 
 private:
     std::string NoAnswerHint() const;
+    // The link failed during the call that runs: keeps why, for its message.
+    void NoteLinkFailure();
     // Ctrl-C ends a command before its next capture.
     void StopIfInterrupted() const;
     // Calls `call` on the device; turns its kq7::Error into a Failure with
@@ -79,6 +86,7 @@ private:
     SensorInfoC info_{};
     bool showWaits_ = true;
     std::unique_ptr<WaitProgress> progress_;  // the wait that runs, ticked by Read
+    std::string linkFailure_;  // why the link failed in the call that runs; "" while it works
 };
 
 }  // namespace kq7tool

@@ -3,10 +3,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 
 #include "kq7/formats/csv.h"
+#include "kq7/output_paths.h"
 #include "kq7/utc_time.h"
 
 namespace kq7publish {
@@ -89,10 +89,11 @@ std::string Recorder::TakeSpectrum(Sensor& sensor, const std::string& payload) {
             return reason;
         }
     }
+    errno = 0;  // the broker client's reads on this thread leave EAGAIN in it
     kq7tool::WriteStreamRow(sensor.file, kq7tool::UtcTimestamp(TimeOf(spectrum.timeMs), true), spectrum.shutter,
                             spectrum.counts);
     if (!sensor.file) {
-        return "cannot write " + sensor.record.files.back() + ": " + std::strerror(errno);
+        return kq7tool::CannotWriteText(sensor.record.files.back(), errno);
     }
     ++sensor.record.rows;
     return "";
@@ -102,9 +103,10 @@ std::string Recorder::OpenFile(Sensor& sensor, const SpectrumMessage& first) {
     const std::string path = FreeFileName(folder_, sensor.record.serial, first.timeMs);
     sensor.file.close();
     sensor.file.clear();
+    errno = 0;
     sensor.file.open(path, std::ios::binary);
     if (!sensor.file) {
-        return "cannot write " + path + ": " + std::strerror(errno);
+        return kq7tool::CannotWriteText(path, errno);
     }
     kq7tool::CsvMetadata metadata = sensor.info.sensor;
     metadata.timeUtc = kq7tool::UtcTimestamp(TimeOf(first.timeMs), true);

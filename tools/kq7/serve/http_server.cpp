@@ -135,6 +135,7 @@ int HttpServer::Bind(const ListenAddress& address, const std::vector<std::string
     // A name that does not resolve would leave errno without a reason.
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;  // as the library looks it up
     addrinfo* found = nullptr;
     const int lookup = getaddrinfo(address.host.c_str(), nullptr, &hints, &found);
     if (lookup != 0) {
@@ -146,11 +147,13 @@ int HttpServer::Bind(const ListenAddress& address, const std::vector<std::string
     const int port = address.port == 0 ? server_->bind_to_any_port(address.host)
                                        : (server_->bind_to_port(address.host, address.port) ? address.port : -1);
     if (port < 0) {
-        // The library keeps the reason in errno, from the bind that failed.
+        // The library keeps the reason in errno, from the socket, bind or
+        // listen that failed; none when its own look-up of the name failed.
         const int reason = errno;
         const std::string why = reason == EADDRINUSE      ? "address in use (is another kq7 serve running?)"
                                 : reason == EADDRNOTAVAIL ? "not an address of this computer"
                                 : reason == EACCES        ? "permission denied (ports below 1024 need privileges)"
+                                : reason == 0             ? "the name did not resolve to an address (try again)"
                                                           : std::strerror(reason);
         throw std::runtime_error("cannot listen on " + HostPort(address.host, address.port) + ": " + why);
     }
@@ -196,7 +199,11 @@ void HttpServer::AddRoutes() {
     });
 
     // Whatever no route took: a reason instead of an empty page.
+    // Every answer of 400 or more passes here, before the library cuts the
+    // body to a Range header: a refusal goes whole, never as a 206 slice.
+    // The request is the library's own, not a constant.
     server_->set_error_handler([](const Request& request, Response& response) {
+        const_cast<Request&>(request).ranges.clear();
         if (!response.body.empty()) {
             return;
         }

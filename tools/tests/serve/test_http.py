@@ -123,12 +123,14 @@ def test_a_listen_address_without_a_port_is_a_usage_error():
     assert result.returncode == 64 and "--listen takes HOST:PORT" in result.stderr
 
 
-# Answers of every kind: the page, a script, a refusal, an unknown page.
+# Answers of every kind: the page, a script, a refusal, an unknown page; a
+# refusal goes whole, whatever byte range was asked.
 @pytest.mark.parametrize("path, host", [("/", None), ("/app.js", None), ("/", "evil.example"), ("/x", None)])
 def test_every_answer_forbids_framing_and_sniffing(server, path, host):
     connection = server.connection()
-    connection.request("GET", path, headers={"Host": host} if host else {})
+    connection.request("GET", path, headers={"Range": "bytes=0-0", **({"Host": host} if host else {})})
     response = connection.getresponse()
+    assert response.status < 400 or (response.getheader("Content-Range") is None and len(response.read()) > 1)
     assert response.getheader("X-Frame-Options") == "DENY"
     assert response.getheader("X-Content-Type-Options") == "nosniff"
     assert "frame-ancestors 'none'" in response.getheader("Content-Security-Policy")
