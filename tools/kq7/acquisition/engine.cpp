@@ -147,7 +147,6 @@ void Engine::Run() {
             } else if (dark) {
                 TakeDarkNow();
             } else if (reference) {
-                what = "reference";
                 TakeReferenceNow();
             } else {
                 CaptureAndDeliver();
