@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // kq7 record: every sensor on the broker (or those named) into stream CSV
-// or HDF5/NeXus files, one per sensor, until Ctrl-C. At QoS 1 under a fixed client id with
-// a kept session, the broker holds what comes while the recorder is away.
+// or HDF5/NeXus files, one per sensor, until Ctrl-C. At QoS 1 under a fixed
+// client id with a kept session, the broker holds what comes while the
+// recorder is away.
 #include <chrono>
 #include <memory>
 #include <mutex>
