@@ -10,8 +10,9 @@
 # prints the rates. The JSON messages it published are held against the
 # schemas of docs/mqtt/. Last, the README's fleet end to end
 # (tools/tests/mqtt/fleet_check.py): three kq7 publish on three kq7sim --pty,
-# kq7 record and the fleet page of kq7 serve --broker in headless Chromium,
-# a broker restart, a publisher killed, settings taken and refused.
+# kq7 record into CSV and into HDF5 (read back with h5py) and the fleet page
+# of kq7 serve --broker in headless Chromium, a broker restart, a publisher
+# killed, settings taken and refused.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/mosquitto.sh

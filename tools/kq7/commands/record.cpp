@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // kq7 record: every sensor on the broker (or those named) into stream CSV
-// files, one per sensor, until Ctrl-C. At QoS 1 under a fixed client id with
-// a kept session, the broker holds what comes while the recorder is away.
+// or HDF5/NeXus files, one per sensor, until Ctrl-C. At QoS 1 under a fixed
+// client id with a kept session, the broker holds what comes while the
+// recorder is away.
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include "kq7/console.h"
 #include "kq7/diagnostics.h"
 #include "kq7/failure.h"
+#include "kq7/formats/file_format.h"
 #include "kq7/interrupt.h"
 #include "kq7/output_paths.h"
 #include "kq7/publish/publish_limits.h"
@@ -33,6 +35,7 @@ struct RecordOptions {
     BrokerFlags broker;
     std::string prefix = kq7publish::kDefaultPrefix;
     std::string folder;
+    std::string format = "csv";
     std::vector<std::string> sensors;
     std::string clientId = kDefaultClientId;
 };
@@ -59,7 +62,8 @@ void RunRecord(const RecordOptions& options) {
     for (const std::string& serial : options.sensors) {
         wanted.insert(kq7publish::TopicLevel(serial));
     }
-    kq7publish::Recorder recorder(options.folder, wanted);
+    kq7publish::Recorder recorder(options.folder, wanted,
+                                  options.format == "h5" ? FileFormat::Nexus : FileFormat::Csv);
     std::mutex warnedMutex;
     std::set<std::string> warned;  // one warning per sensor and reason
     kq7publish::Subscriber subscriber(broker, options.prefix, 1, [&](const kq7publish::SensorTopicName& topic,
@@ -89,12 +93,15 @@ void RunRecord(const RecordOptions& options) {
 void AddRecord(CLI::App& app, Command& chosen) {
     const auto options = std::make_shared<RecordOptions>();
     CLI::App* command = app.add_subcommand(
-        "record", "Record the spectra of every sensor on an MQTT broker into CSV files, one per sensor, until Ctrl-C");
+        "record",
+        "Record the spectra of every sensor on an MQTT broker into CSV or HDF5 files, one per sensor, until Ctrl-C");
     AddBrokerFlags(*command, options->broker, true);
     command->add_option("--topic", options->prefix, "First topic levels (default kq7)");
-    command->add_option("-o,--output", options->folder, "Folder of the CSV files")
+    command->add_option("-o,--output", options->folder, "Folder of the files")
         ->required()
         ->check(CLI::ExistingDirectory);
+    command->add_option("--format", options->format, "Files: csv (default) or h5 (HDF5 laid out by the NeXus rules)")
+        ->check(CLI::IsMember({"csv", "h5"}));
     command->add_option("--sensor", options->sensors, "Record only this serial number (repeatable)");
     command->add_option("--client-id", options->clientId,
                         "Client id on the broker (default kq7-record): the broker keeps what comes while it is away");

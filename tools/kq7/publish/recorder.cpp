@@ -1,43 +1,10 @@
 /* SPDX-License-Identifier: MIT */
 #include "kq7/publish/recorder.h"
 
-#include <cerrno>
-#include <chrono>
-#include <filesystem>
-
-#include "kq7/formats/csv.h"
-#include "kq7/output_paths.h"
-#include "kq7/utc_time.h"
-
 namespace kq7publish {
 
-namespace {
-
-std::chrono::system_clock::time_point TimeOf(uint64_t timeMs) {
-    return std::chrono::system_clock::time_point(std::chrono::milliseconds(timeMs));
-}
-
-// SERIAL-20261210T002000.125Z.csv, then -2, -3... should that name be taken.
-std::string FreeFileName(const std::string& folder, const std::string& serial, uint64_t timeMs) {
-    std::string stamp = kq7tool::UtcTimestamp(TimeOf(timeMs), true);
-    std::string compact;
-    for (const char c : stamp) {
-        if (c != '-' && c != ':') {
-            compact += c;
-        }
-    }
-    const std::string stem = folder + "/" + serial + "-" + compact;
-    std::string path = stem + ".csv";
-    for (int n = 2; std::filesystem::exists(path); ++n) {
-        path = stem + "-" + std::to_string(n) + ".csv";
-    }
-    return path;
-}
-
-}  // namespace
-
-Recorder::Recorder(std::string folder, std::set<std::string> sensors)
-    : folder_(std::move(folder)), wanted_(std::move(sensors)) {}
+Recorder::Recorder(std::string folder, std::set<std::string> sensors, kq7tool::FileFormat format)
+    : folder_(std::move(folder)), wanted_(std::move(sensors)), format_(format) {}
 
 std::string Recorder::Take(const SensorTopicName& topic, const std::string& payload) {
     if (!wanted_.empty() && wanted_.count(topic.serial) == 0) {
@@ -59,7 +26,7 @@ std::string Recorder::Take(const SensorTopicName& topic, const std::string& payl
     }
     sensor.infoPayload = payload;
     sensor.info = std::move(info);
-    sensor.needsNewFile = true;
+    sensor.file.reset();  // the next spectrum starts a file with the new info
     return "";
 }
 
@@ -82,41 +49,30 @@ std::string Recorder::TakeSpectrum(Sensor& sensor, const std::string& payload) {
         return "";
     }
     sensor.record.missing = sensor.sequences.Missing();
-    if (sensor.needsNewFile || spectrum.averages != sensor.averages ||
-        spectrum.darkSubtracted != sensor.darkSubtracted) {
+    if (!sensor.file || spectrum.averages != sensor.averages || spectrum.darkSubtracted != sensor.darkSubtracted ||
+        (ShutterPerFile(format_) && spectrum.shutter != sensor.shutter)) {
         reason = OpenFile(sensor, spectrum);
         if (!reason.empty()) {
             return reason;
         }
     }
-    errno = 0;  // the broker client's reads on this thread leave EAGAIN in it
-    kq7tool::WriteStreamRow(sensor.file, kq7tool::UtcTimestamp(TimeOf(spectrum.timeMs), true), spectrum.shutter,
-                            spectrum.counts);
-    if (!sensor.file) {
-        return kq7tool::CannotWriteText(sensor.record.files.back(), errno);
+    reason = sensor.file->Append(spectrum);
+    if (!reason.empty()) {
+        return reason;
     }
     ++sensor.record.rows;
     return "";
 }
 
 std::string Recorder::OpenFile(Sensor& sensor, const SpectrumMessage& first) {
-    const std::string path = FreeFileName(folder_, sensor.record.serial, first.timeMs);
-    sensor.file.close();
-    sensor.file.clear();
-    errno = 0;
-    sensor.file.open(path, std::ios::binary);
+    sensor.file.reset();
+    std::string path;
+    std::string problem;
+    sensor.file = StartRecordingFile(format_, folder_, sensor.record.serial, sensor.info, first, path, problem);
     if (!sensor.file) {
-        return kq7tool::CannotWriteText(path, errno);
+        return problem;
     }
-    kq7tool::CsvMetadata metadata = sensor.info.sensor;
-    metadata.timeUtc = kq7tool::UtcTimestamp(TimeOf(first.timeMs), true);
-    metadata.port = sensor.info.host + ":" + sensor.info.sensor.port;
-    metadata.shutter = first.shutter;
-    metadata.averages = first.averages;
-    metadata.darkSubtracted = first.darkSubtracted;
-    kq7tool::WriteMetadata(sensor.file, metadata);
-    kq7tool::WriteStreamHeader(sensor.file, sensor.info.wavelengthsNm);
-    sensor.needsNewFile = false;
+    sensor.shutter = first.shutter;
     sensor.averages = first.averages;
     sensor.darkSubtracted = first.darkSubtracted;
     sensor.record.files.push_back(path);

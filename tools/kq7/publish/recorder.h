@@ -1,20 +1,23 @@
 /* SPDX-License-Identifier: MIT */
-// Writes what a Subscriber hears into one stream CSV file per sensor (see
-// formats/csv.h), its metadata taken from the sensor's info and first
-// spectrum, each row flushed. A sensor starts a new file when its info
-// changes, or its averages or dark subtraction, which the metadata states
-// once for the whole file. Rows are in the order of arrival, which after a
-// reconnection is not always that of time.
+// Writes what a Subscriber hears into one file per sensor, stream CSV or
+// HDF5/NeXus (recording_file.h), its metadata taken from the sensor's info
+// and first spectrum, each row flushed. A sensor starts a new file when its
+// info changes, or its averages or dark subtraction, which the metadata
+// states once for the whole file (and in HDF5 the shutter value too). Rows
+// are in the order of arrival, which after a reconnection is not always that
+// of time.
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "kq7/formats/file_format.h"
+#include "kq7/publish/recording_file.h"
 #include "kq7/publish/sensor_payloads.h"
 #include "kq7/publish/sequence_tally.h"
 #include "kq7/publish/spectrum_payload.h"
@@ -32,8 +35,9 @@ struct RecordedSensor {
 
 class Recorder {
 public:
-    // `sensors`: the serials (topic levels) to record; empty: all.
-    Recorder(std::string folder, std::set<std::string> sensors);
+    // `sensors`: the serials (topic levels) to record; empty: all. `format`:
+    // Csv or Nexus.
+    Recorder(std::string folder, std::set<std::string> sensors, kq7tool::FileFormat format = kq7tool::FileFormat::Csv);
 
     // One message from the Subscriber, on any thread. Empty when it was
     // recorded or is none of the recorder's business (status), else why not.
@@ -45,8 +49,8 @@ private:
     struct Sensor {
         std::string infoPayload;
         SensorDescription info;
-        std::ofstream file;
-        bool needsNewFile = true;
+        std::unique_ptr<RecordingFile> file;  // none before the first spectrum, or after new info
+        int shutter = 0;
         int averages = 0;
         bool darkSubtracted = false;
         SequenceTally sequences;
@@ -57,6 +61,7 @@ private:
 
     std::string folder_;
     std::set<std::string> wanted_;
+    kq7tool::FileFormat format_;
     mutable std::mutex mutex_;
     std::map<std::string, Sensor> sensors_;
 };

@@ -4,9 +4,10 @@
     fleet_check.py BUILD WORK PORT
 
 Three kq7sim --pty, three kq7 publish (two at QoS 1, one at QoS 0, one taking
-settings), kq7 record and kq7 serve --broker against the mosquitto of WORK
-(scripts/lib/mosquitto.sh) on loopback PORT, beside an observer of our own
-(paho, a kept session at QoS 1). Prints the figures and fails on a fault.
+settings), kq7 record into CSV and into HDF5 (read back with h5py) and kq7
+serve --broker against the mosquitto of WORK (scripts/lib/mosquitto.sh) on
+loopback PORT, beside an observer of our own (paho, a kept session at QoS 1).
+Prints the figures and fails on a fault.
 """
 import csv
 import datetime
@@ -19,6 +20,7 @@ import time
 import urllib.error
 import urllib.request
 
+import h5py
 import paho.mqtt.client as mqtt
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -72,13 +74,26 @@ class Observer:
             self.states[serial] = payloads.decode_status(message.payload)["state"]
 
 
-def recorded(serial):
-    """(time text, first count) of every row the recorder wrote for `serial`; and the shutter values."""
-    rows = []
-    for path in sorted(WORK.glob(f"record/{serial}-*.csv")):
-        lines = [line for line in path.read_text().splitlines() if not line.startswith("#")]
-        rows += list(csv.reader(lines[1:]))
-    return [(row[0], float(row[2])) for row in rows], {row[1] for row in rows}
+def recorded(serial, suffix="csv"):
+    """(time text, first count) of every row the recorder wrote for `serial` in `suffix` files; the shutter values."""
+    rows, shutters = [], set()
+    for path in sorted(WORK.glob(f"record-{suffix}/{serial}-*.{suffix}")):
+        if suffix == "csv":
+            lines = [line for line in path.read_text().splitlines() if not line.startswith("#")]
+            table = list(csv.reader(lines[1:]))
+            rows += [(row[0], float(row[2])) for row in table]
+            shutters |= {row[1] for row in table}
+            continue
+        with h5py.File(path) as nexus:
+            data = nexus[f"{nexus.attrs['default']}/{nexus['entry'].attrs['default']}"]
+            assert data.attrs["signal"] == "counts" and list(data.attrs["axes"]) == ["time", "wavelength"], path
+            counts, times = data["counts"][()], data["time"][()]
+            assert counts.shape == (len(times), len(data["wavelength"])) == (len(times), 512), path
+            start = datetime.datetime.fromisoformat(data["time"].attrs["start"].replace("Z", "+00:00"))
+            start_ms = round(start.timestamp() * 1000)
+            rows += [(time_text(start_ms + round(t * 1000)), float(row[0])) for t, row in zip(times, counts)]
+            shutters.add(str(nexus["entry/instrument/detector/shutter_value"][()]))
+    return rows, shutters
 
 
 def time_text(ms):
@@ -102,7 +117,8 @@ def main():
                               "--accept-settings"], capture_output=True, text=True, timeout=WAIT_S)
     assert refused.returncode == 64 and "--accept-settings refused" in refused.stderr, refused.stderr
 
-    (WORK / "record").mkdir()
+    (WORK / "record-csv").mkdir()
+    (WORK / "record-h5").mkdir()
     observer = Observer()
     ports = [start(str(BUILD / "tools/kq7sim"), "--pty", "--seed", str(seed)) for seed in (1, 2, 3)]
     paths = [sim.stdout.readline().strip() for sim in ports]
@@ -110,7 +126,9 @@ def main():
     extra = [["--qos", "1", "--accept-settings"], ["--qos", "1"], ["--qos", "0"]]
     publishers = [start(KQ7, "--port", path, "publish", *BROKER, "--topic", PREFIX, "--shutter", "100",
                         "--interval", "0.2", *more) for path, more in zip(paths, extra)]
-    recorder = start(KQ7, "record", *BROKER, "--topic", PREFIX, "-o", str(WORK / "record"))
+    recorders = [start(KQ7, "record", *BROKER, "--topic", PREFIX, "-o", str(WORK / "record-csv")),
+                 start(KQ7, "record", *BROKER, "--topic", PREFIX, "-o", str(WORK / "record-h5"), "--format", "h5",
+                       "--client-id", "kq7-record-h5")]
     serve = start(KQ7, "serve", *BROKER, "--topic", PREFIX, "--listen", "127.0.0.1:0")
     url = serve.stdout.readline().split()[2]
     wait_for("spectra from the three sensors", lambda: all(len(observer.spectra.get(s, {})) > 5 for s in serials))
@@ -158,25 +176,28 @@ def main():
         process.send_signal(signal.SIGINT)
     published = [process.communicate(timeout=WAIT_S)[1].strip().splitlines()[-1] for process in publishers[:2]]
     time.sleep(1)
-    for process in (recorder, serve):
+    for process in (*recorders, serve):
         process.send_signal(signal.SIGINT)
-    summary = recorder.communicate(timeout=WAIT_S)[0]
+    summaries = [recorder.communicate(timeout=WAIT_S)[0] for recorder in recorders]
     observer.client.loop_stop()
     print("publishers:", "; ".join(published))
-    print("recorder:", summary.strip().replace("\n", "; "))
+    for summary in summaries:
+        print("recorder:", summary.strip().replace("\n", "; "))
     for serial, qos in zip(serials, (1, 1, 0)):
         seen = observer.spectra[serial]
         sequences = sorted(seen)
         gaps = sequences[-1] - sequences[0] + 1 - len(sequences)
-        rows = recorded(serial)[0]
-        # From the recorder's first row on, which may come after the publisher's first spectrum.
-        wanted = sorted((time_text(ms), first) for ms, first in seen.values())
-        wanted = [row for row in wanted if rows and row >= min(rows)]
-        if qos == 1:
-            assert gaps == 0, f"{serial}: {gaps} spectra missing at QoS 1"
-            assert sorted(rows) == wanted, f"{serial}: the recorder's rows differ from what was published"
-        print(f"{serial} QoS {qos}: {len(sequences)} spectra, sequences {sequences[0]}..{sequences[-1]}, "
-              f"{gaps} missing; the recorder wrote {len(rows)}, {len(set(rows) & set(wanted))} matching")
+        assert qos == 0 or gaps == 0, f"{serial}: {gaps} spectra missing at QoS 1"
+        for suffix in ("csv", "h5"):
+            rows = recorded(serial, suffix)[0]
+            # From the recorder's first row on, which may come after the publisher's first spectrum.
+            wanted = sorted((time_text(ms), first) for ms, first in seen.values())
+            wanted = [row for row in wanted if rows and row >= min(rows)]
+            assert qos == 0 or sorted(rows) == wanted, f"{serial}: the {suffix} rows differ from what was published"
+            print(f"{serial} QoS {qos}: {len(sequences)} spectra, sequences {sequences[0]}..{sequences[-1]}, "
+                  f"{gaps} missing; the {suffix} recorder wrote {len(rows)}, {len(set(rows) & set(wanted))} matching")
+    # The HDF5 file states one shutter value: the settings taken started a new file.
+    assert recorded("SIM00001", "h5")[1] == {"100", "150"}
     for process in ports:
         process.terminate()
 
