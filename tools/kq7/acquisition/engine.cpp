@@ -244,11 +244,7 @@ void Engine::SearchExposureNow(int percent) {
 
 void Engine::TakeDarkNow() {
     SetState(State::TakingDark);
-    Settings settings;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        settings = settings_;
-    }
+    const Settings settings = CurrentSettings();
     Acquisition dark;
     {
         // A shutter left closed would make every later spectrum dark.
@@ -267,19 +263,10 @@ void Engine::TakeDarkNow() {
 
 void Engine::TakeReferenceNow() {
     SetState(State::TakingDark);
-    Settings settings;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        settings = settings_;
-    }
+    const Settings settings = CurrentSettings();
     // Paced as the spectra are, and ended by a stop.
-    ReferenceRecord reference = CaptureReference(sensor_, settings.shutter, settings.average, [this] {
-        if (!SleepUntil(nextCapture_)) {
-            return false;
-        }
-        nextCapture_ = Clock::now() + pacing_.interval;
-        return true;
-    });
+    ReferenceRecord reference = CaptureReference(sensor_, settings.shutter, settings.average,
+                                                 [this] { return NextCaptureTurn().has_value(); });
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // The reference's dark serves the spectra after it as well.
@@ -337,18 +324,31 @@ void Engine::CaptureAndDeliver() {
     }
 }
 
+std::optional<Engine::Clock::time_point> Engine::NextCaptureTurn() {
+    if (!SleepUntil(nextCapture_)) {
+        return std::nullopt;
+    }
+    const Clock::time_point start = Clock::now();
+    nextCapture_ = start + pacing_.interval;
+    return start;
+}
+
+Settings Engine::CurrentSettings() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_;
+}
+
 Acquisition Engine::PacedMean(int shutter, int average, std::chrono::system_clock::time_point* startedAt) {
     bool first = true;
     return CaptureMean(sensor_, shutter, average, [&] {
-        if (!SleepUntil(nextCapture_)) {
+        const std::optional<Clock::time_point> start = NextCaptureTurn();
+        if (!start) {
             return false;
         }
-        const Clock::time_point start = Clock::now();
-        nextCapture_ = start + pacing_.interval;
         if (recentCaptures_.size() == kRateWindow) {
             recentCaptures_.erase(recentCaptures_.begin());
         }
-        recentCaptures_.push_back(start);
+        recentCaptures_.push_back(*start);
         if (first && startedAt != nullptr) {
             *startedAt = std::chrono::system_clock::now();
         }

@@ -81,6 +81,10 @@ private:
     void TakeReferenceNow();
     void CaptureAndDeliver();
     Acquisition PacedMean(int shutter, int average, std::chrono::system_clock::time_point* startedAt = nullptr);
+    // Waits for the next capture's turn and books the one after it; when it
+    // began, or nothing when the run stops meanwhile.
+    std::optional<Clock::time_point> NextCaptureTurn();
+    Settings CurrentSettings();
     // false when the run ends with `failure`.
     bool Failed(const Failure& failure);
     // Waits until `until` or a stop; false on a stop.
